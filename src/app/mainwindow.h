@@ -1,1 +1,164 @@
 #pragma once
+// The program's one window: owns the configuration image, the mode flags, the interlock and the
+// timers, and runs the start-up that chooses demo, module or stick mode for the whole run.
+
+#include "app/options.h"
+#include "model/image.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace lumeq {
+
+class StickAccess;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr int kWidth = 1039;
+    static constexpr int kHeight = 623;
+
+    // Waits of the start-up and the polling interval; tests shorten them.
+    struct Timing {
+        int passMs = 50;        // one pass of the wait for the control block
+        int maxPass = 100;      // the wait ends after this pass
+        int demoPauseMs = 2000; // "Demo Mode" stays on show this long before the default image
+        int pollMs = 1000;      // Timer2: looking for a stick in demo mode
+    };
+
+    // Receives the arguments of a self-restart instead of starting a new process (tests).
+    using RestartHandler = std::function<void(const QStringList& arguments)>;
+
+    // `programDir` ends with a path separator; `parameters` are the command-line parameters.
+    MainWindow(std::unique_ptr<StickAccess> stick, QString programDir, QStringList parameters,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void setTiming(const Timing& timing);
+    void setRestartHandler(RestartHandler handler);
+
+    // State that the rest of the program and the tests read.
+    const Image& image() const { return eeBlock; }
+    bool isDemo() const { return demo; }
+    bool isStickMode() const { return usbStick; }
+    bool isFormDisabled() const { return formDisabled; }
+    bool startupFinished() const { return startupDone_; }
+    const StartupOptions& options() const { return options_; }
+    int curveIndex() const { return curveIndex_; }
+    QString restartParams() const { return options_.restartParams(); }
+    int stickState() const { return stickState_; }
+
+    // The start-up sequence; runs once, when the window is shown for the first time.
+    void formActivate();
+
+    // Shows or hides the action buttons of the current mode.
+    void enableButtons();
+    void disableButtons();
+
+    // Redraws the whole diagram from the image.
+    void setDisplay();
+
+    // Starts the program again with the given parameters and ends this run.
+    void selfRestart(const QStringList& arguments);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildWidgets();
+    QPushButton* makeButton(const char* name, const QString& caption, int x, int y, int w, int h);
+    bool checkHID();
+    void readControlBlock();
+    void readSlots();
+    void listDimmingCurves();
+    void setBusyCursor(bool busy);
+    void pause(int ms);
+
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer3Timer();
+    void actionClicked(void (MainWindow::*handler)());
+    void bLoadClick() {}
+    void bSaveClick() {}
+    void bPdfClick() {}
+
+    std::unique_ptr<StickAccess> stick_;
+    QString programDir_;
+    QStringList parameters_;
+    Timing timing_;
+    RestartHandler restartHandler_;
+
+    // The working configuration image.
+    Image eeBlock;
+    Image controlBlock;
+    std::vector<std::uint8_t> dataBuffer;
+
+    // Mode and interlock.
+    bool demo = false;
+    bool usbStick = false;
+    bool formDisabled = false;
+    StartupOptions options_;
+    int curveIndex_ = -1;
+    int selectedSlot = 0;
+    int stickState_ = -1;
+    bool curveFilesFound = false;
+    int inReportLength = 0;
+    int outReportLength = 0;
+    int featureReportLength = 0;
+
+    // Reading a block from the module.
+    bool controlFlag = false;
+    bool dataFlag = false;
+    int packetCountdown = 0;
+
+    bool activated_ = false;
+    bool startupDone_ = false;
+    bool busyCursor_ = false;
+    bool closing_ = false;
+
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer3 = nullptr;
+
+    QWidget* pDiagram = nullptr;
+    QFrame* pLogo = nullptr;
+    QLabel* pVersion = nullptr;
+    std::array<QPushButton*, 4> slotButtons_{};
+    QPushButton* bMemCancel = nullptr;
+    QPushButton* bMemClear = nullptr;
+    QPushButton* bMemStore = nullptr;
+    QPushButton* bErase = nullptr;
+    QPushButton* bLoad = nullptr;
+    QPushButton* bSave = nullptr;
+    QPushButton* bPdf = nullptr;
+    QPushButton* bUpdateFw = nullptr;
+    QPushButton* bReread = nullptr;
+    QProgressBar* pbFWUpdate = nullptr;
+    QLabel* lInfo = nullptr;
+    QLineEdit* eInfo = nullptr;
+    QLabel* l60Hz = nullptr;
+    QCheckBox* cbShowHints = nullptr;
+    QCheckBox* cbDC = nullptr;
+    QCheckBox* cbStickDebug = nullptr;
+    QFrame* pDebug = nullptr;
+    QPlainTextEdit* mDebug = nullptr;
+    QCheckBox* cbDebugHold = nullptr;
+    QGroupBox* gbLog = nullptr;
+};
+
+} // namespace lumeq

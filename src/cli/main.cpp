@@ -1,1 +1,81 @@
-int main() { return 0; }
+// lumeq-cli: the headless face of Lumeq Config for scripts and batch work.
+// Exit codes: 0 success, 1 bad input (a file or device that is not right), 2 usage error.
+
+#include "cli/command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace lumeq::cli {
+
+namespace {
+std::vector<Command>& registry() {
+    static std::vector<Command> list;
+    return list;
+}
+} // namespace
+
+const std::vector<Command>& commands() {
+    return registry();
+}
+
+bool registerCommand(const Command& command) {
+    auto& list = registry();
+    list.push_back(command);
+    std::sort(list.begin(), list.end(),
+              [](const Command& a, const Command& b) { return std::string(a.name) < b.name; });
+    return true;
+}
+
+void error(const std::string& message) {
+    std::fprintf(stderr, "lumeq-cli: %s\n", message.c_str());
+}
+
+} // namespace lumeq::cli
+
+namespace {
+
+void printUsage(std::FILE* out) {
+    std::fputs("Usage: lumeq-cli [--help] [--version] COMMAND [ARGS...]\n"
+               "\n"
+               "Configuration tool for Lumeq lighting control modules, without the window.\n"
+               "\n"
+               "Options:\n"
+               "  -h, --help     show this text and exit\n"
+               "  -V, --version  show the program version and exit\n",
+               out);
+    if (!lumeq::cli::commands().empty()) {
+        std::fputs("\nCommands:\n", out);
+        for (const auto& command : lumeq::cli::commands())
+            std::fprintf(out, "  %-40s %s\n", command.synopsis, command.summary);
+    }
+    std::fputs("\nExit status: 0 success, 1 bad input, 2 usage error. Messages go to stderr.\n", out);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace lumeq::cli;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        printUsage(stderr);
+        return UsageError;
+    }
+    const std::string& first = args.front();
+    if (first == "--help" || first == "-h" || first == "help") {
+        printUsage(stdout);
+        return Success;
+    }
+    if (first == "--version" || first == "-V") {
+        std::printf("lumeq-cli %s\n", LUMEQ_VERSION_TEXT);
+        return Success;
+    }
+    for (const auto& command : commands()) {
+        if (first == command.name)
+            return command.run(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    error("unknown command '" + first + "' (see lumeq-cli --help)");
+    return UsageError;
+}

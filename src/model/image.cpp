@@ -15,6 +15,8 @@ const std::array<std::uint8_t, kImageSize> kDefaultImage = {
 };
 // clang-format on
 
-Image defaultImage() { return Image(kDefaultImage.begin(), kDefaultImage.end()); }
+Image defaultImage() {
+    return Image(kDefaultImage.begin(), kDefaultImage.end());
+}
 
 } // namespace lumeq

@@ -21,7 +21,9 @@ Image defaultImage();
 
 // Bit helpers: value first, bit number second, bit 0 least significant; the result is returned.
 // TestBit reads a 32-bit value; SetBit/ClearBit leave the byte unchanged for bit numbers of 8 or more.
-constexpr bool TestBit(std::uint32_t value, unsigned bit) { return bit < 32 && ((value >> bit) & 1u) != 0; }
+constexpr bool TestBit(std::uint32_t value, unsigned bit) {
+    return bit < 32 && ((value >> bit) & 1u) != 0;
+}
 constexpr std::uint8_t SetBit(std::uint8_t value, unsigned bit) {
     return bit < 8 ? static_cast<std::uint8_t>(value | (1u << bit)) : value;
 }

@@ -1,0 +1,33 @@
+#pragma once
+// Commands of lumeq-cli. Each command lives in its own cmd_*.cpp and registers itself with
+// LUMEQ_CLI_COMMAND; main() dispatches on the first argument.
+
+#include <string>
+#include <vector>
+
+namespace lumeq::cli {
+
+enum ExitCode : int { Success = 0, BadInput = 1, UsageError = 2 };
+
+struct Command {
+    const char* name;
+    const char* synopsis;                             // one line for --help: "check FILE"
+    const char* summary;                              // what it does, one line
+    int (*run)(const std::vector<std::string>& args); // arguments after the command name
+};
+
+const std::vector<Command>& commands();
+bool registerCommand(const Command& command);
+
+// Prints "lumeq-cli: <message>" to stderr.
+void error(const std::string& message);
+
+} // namespace lumeq::cli
+
+#define LUMEQ_CLI_CONCAT_(a, b) a##b
+#define LUMEQ_CLI_CONCAT(a, b) LUMEQ_CLI_CONCAT_(a, b)
+#define LUMEQ_CLI_COMMAND(...)                                                                                         \
+    namespace {                                                                                                        \
+    [[maybe_unused]] const bool                                                                                        \
+        LUMEQ_CLI_CONCAT(registered_, __LINE__) = ::lumeq::cli::registerCommand(::lumeq::cli::Command{__VA_ARGS__});   \
+    }

@@ -1,0 +1,637 @@
+#include "link/hidapifunctions.h"
+#include "link/hidapistick.h"
+#include "link/simstate.h"
+#include "link/simulatedstick.h"
+#include "link/stickaccess.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+using lumeq::kStickProductId;
+using lumeq::kStickVendorId;
+using lumeq::SimState;
+using lumeq::SimStateLoad;
+using lumeq::SimulatedStick;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes kReadControlBlock = {0xAA, 0x55, 0xF2, 0x10, 0x80, 0xFF, 0x00, 0x00};
+
+Bytes readRequest(std::uint16_t address) {
+    return {0xAA, 0x55, 0xF2, 0x10, static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>(address >> 8),
+            0x00, 0x00};
+}
+
+// A state file in a fresh temporary directory.
+class SimulatedStickFile : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    std::string path() const { return dir_.filePath("stick.ini").toStdString(); }
+
+    void save(const SimState& state) {
+        std::string error;
+        ASSERT_TRUE(state.save(path(), &error)) << error;
+    }
+
+    void writeRaw(const std::string& content) {
+        QFile file(QString::fromStdString(path()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content.data(), static_cast<qint64>(content.size()));
+    }
+
+    // A stick found on the saved state.
+    std::unique_ptr<SimulatedStick> foundStick(const SimState& state) {
+        save(state);
+        auto stick = std::make_unique<SimulatedStick>(path());
+        EXPECT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId)) << stick->lastError();
+        return stick;
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Every field away from its default.
+SimState everyFieldChanged() {
+    SimState state;
+    state.stick.present = false;
+    state.stick.inputReportLength = 32;
+    state.stick.outputReportLength = 40;
+    state.stick.featureReportLength = 5;
+    state.stick.deviceNumber = {0xDE, 0xAD, 0xbe, 0x0F};
+    state.stick.firmwareVersion = 73;
+    for (std::size_t i = 0; i < state.stick.memory.size(); ++i)
+        state.stick.memory[i] = static_cast<std::uint8_t>(i ^ 0x5A);
+    state.module.present = false;
+    for (std::size_t i = 0; i < 0x100; ++i)
+        state.module.memory[i] = static_cast<std::uint8_t>(i);
+    state.module.memory[0x4007] = 0x00;
+    for (std::size_t i = 0xFF80; i < 0x10000; ++i)
+        state.module.memory[i] = static_cast<std::uint8_t>(i * 7);
+    state.faults.noAnswer = true;
+    state.faults.loseAnswersAfter = 17;
+    state.faults.confirmStatus = 0;
+    state.faults.confirmAddressOffset = -128;
+    state.faults.delayPerReportMs = 250;
+    return state;
+}
+
+TEST_F(SimulatedStickFile, StateRoundTripKeepsEveryField) {
+    const SimState original = everyFieldChanged();
+    save(original);
+    const SimStateLoad loaded = SimState::load(path());
+    ASSERT_TRUE(loaded.state) << loaded.error;
+    EXPECT_TRUE(loaded.warnings.empty()) << loaded.warnings.front();
+    EXPECT_TRUE(*loaded.state == original);
+
+    // Saving over an existing file replaces it.
+    save(SimState::stickAlone());
+    const SimStateLoad replaced = SimState::load(path());
+    ASSERT_TRUE(replaced.state);
+    EXPECT_TRUE(*replaced.state == SimState::stickAlone());
+}
+
+TEST(SimulatedStickState, TextIsReadableAndListsOnlyWrittenModuleRows) {
+    SimState state = SimState::withModule();
+    const std::uint8_t entry[] = {0x8A, 0x65, 0xC2, 0x00, 0x80, 0x00, 0x00, 0x00};
+    state.setModuleBytes(0xFF80, entry);
+    const std::string text = state.toText();
+    EXPECT_NE(text.find("[Stick]\nPresent=true\n"), std::string::npos);
+    EXPECT_NE(text.find("\nFF80=8A 65 C2 00 80 00 00 00 FF FF FF FF FF FF FF FF\n"), std::string::npos);
+    EXPECT_EQ(text.find("\nFF90="), std::string::npos);
+    EXPECT_EQ(text.find("\n0000="), std::string::npos);
+    EXPECT_LT(text.size(), 4000u);
+}
+
+TEST(SimulatedStickState, SetModuleBytesStopsAtTheEndOfMemory) {
+    SimState state;
+    const Bytes bytes(40, 0x11);
+    state.setModuleBytes(0xFFF0, bytes);
+    EXPECT_EQ(state.module.memory[0xFFEF], 0xFF);
+    EXPECT_EQ(state.module.memory[0xFFF0], 0x11);
+    EXPECT_EQ(state.module.memory[0xFFFF], 0x11);
+    EXPECT_EQ(state.module.memory[0x0000], 0xFF);
+}
+
+TEST(SimulatedStickState, HandEditedTextIsRead) {
+    const SimStateLoad loaded = SimState::fromText("; edited by hand\r\n"
+                                                   "[ stick ]\r\n"
+                                                   "present = no\r\n"
+                                                   "INPUTREPORTLENGTH=0x20\r\n"
+                                                   "DeviceNumber = de ad be ef\r\n"
+                                                   "[ModuleMemory]\r\n"
+                                                   "0x4000 = 0001020304050607 08090A0B0C0D0E0F\r\n");
+    ASSERT_TRUE(loaded.state) << loaded.error;
+    EXPECT_TRUE(loaded.warnings.empty());
+    EXPECT_FALSE(loaded.state->stick.present);
+    EXPECT_EQ(loaded.state->stick.inputReportLength, 32);
+    EXPECT_EQ(loaded.state->stick.deviceNumber, (std::array<std::uint8_t, 4>{0xDE, 0xAD, 0xBE, 0xEF}));
+    EXPECT_EQ(loaded.state->module.memory[0x3FFF], 0xFF);
+    EXPECT_EQ(loaded.state->module.memory[0x4000], 0x00);
+    EXPECT_EQ(loaded.state->module.memory[0x400F], 0x0F);
+    EXPECT_EQ(loaded.state->module.memory[0x4010], 0xFF);
+}
+
+TEST(SimulatedStickState, MalformedValuesKeepTheirDefaults) {
+    const std::string junk(5000, '9');
+    const SimStateLoad loaded = SimState::fromText("[Stick]\n"
+                                                   "Present=maybe\n"
+                                                   "InputReportLength=" +
+                                                   junk +
+                                                   "\n"
+                                                   "OutputReportLength=256\n"
+                                                   "FeatureReportLength=-1\n"
+                                                   "FirmwareVersion=7x\n"
+                                                   "DeviceNumber=123\n"
+                                                   "[Faults]\n"
+                                                   "LoseAnswersAfter=-2\n"
+                                                   "ConfirmStatus=\n"
+                                                   "[StickMemory]\n"
+                                                   "00=00 11\n"
+                                                   "05=00112233445566778899AABBCCDDEEFF\n"
+                                                   "[ModuleMemory]\n"
+                                                   "10000=00112233445566778899AABBCCDDEEFF\n"
+                                                   "FF80=00112233445566778899AABBCCDDEEFF00\n"
+                                                   "FF90=0011223344556677889XAABBCCDDEEFF\n"
+                                                   "just junk\n"
+                                                   "[Nonsense]\n"
+                                                   "Key=1\n");
+    ASSERT_TRUE(loaded.state) << loaded.error;
+    EXPECT_TRUE(*loaded.state == SimState());
+    EXPECT_EQ(loaded.warnings.size(), 15u);
+    for (const std::string& warning : loaded.warnings)
+        EXPECT_LT(warning.size(), 200u) << warning;
+}
+
+TEST(SimulatedStickState, JunkLinesGiveABoundedListOfWarnings) {
+    std::string text = "[Stick]\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "junk\n";
+    const SimStateLoad loaded = SimState::fromText(text);
+    ASSERT_TRUE(loaded.state);
+    EXPECT_LE(loaded.warnings.size(), 51u);
+}
+
+// Files that hold no usable state: no stick, an error, no crash.
+TEST_F(SimulatedStickFile, NoUsableStateFileMeansNoStick) {
+    struct Case {
+        const char* name;
+        std::string content; // empty name of content + `missing` means no file
+        bool missing = false;
+    };
+    std::string binary;
+    for (int i = 0; i < 4096; ++i)
+        binary += static_cast<char>((i * 131) & 0xFF);
+    const Case cases[] = {
+        {"missing file", "", true},
+        {"empty file", ""},
+        {"binary junk", binary},
+        {"text without a [Stick] section", "[Module]\nPresent=true\nhello world\n"},
+        {"[Stick] hidden in binary", "[Stick]\nPresent=true\n" + std::string(1, '\0') + "junk"},
+        {"huge junk file", "[Stick]\nPresent=true\n" + std::string(5 * 1024 * 1024, 'x')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(QString::fromStdString(path()));
+        if (!c.missing)
+            writeRaw(c.content);
+        const SimStateLoad loaded = SimState::load(path());
+        EXPECT_FALSE(loaded.state);
+        EXPECT_FALSE(loaded.error.empty());
+
+        SimulatedStick stick(path());
+        EXPECT_TRUE(stick.libraryLoaded());
+        EXPECT_FALSE(stick.findHidDevice(kStickVendorId, kStickProductId));
+        EXPECT_FALSE(stick.lastError().empty());
+        stick.writeData(kReadControlBlock);
+        std::array<std::uint8_t, 64> buffer{};
+        EXPECT_FALSE(stick.readData(buffer));
+    }
+}
+
+TEST_F(SimulatedStickFile, RewritingTheFilePlugsAndUnplugsTheStick) {
+    SimulatedStick stick(path());
+    EXPECT_FALSE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    const struct {
+        const char* name;
+        SimState state;
+        bool found;
+    } steps[] = {
+        {"stick with module", SimState::withModule(), true},
+        {"unplugged", SimState::noStick(), false},
+        {"stick alone", SimState::stickAlone(), true},
+        {"module without stick",
+         [] {
+             SimState state = SimState::noStick();
+             state.module.present = true;
+             return state;
+         }(),
+         false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        save(step.state);
+        EXPECT_EQ(stick.findHidDevice(kStickVendorId, kStickProductId), step.found);
+    }
+    QFile::remove(QString::fromStdString(path()));
+    EXPECT_FALSE(stick.findHidDevice(kStickVendorId, kStickProductId));
+}
+
+TEST_F(SimulatedStickFile, OnlyTheProgrammingStickIsFound) {
+    save(SimState::withModule());
+    SimulatedStick stick(path());
+    EXPECT_FALSE(stick.findHidDevice(0x1234, kStickProductId));
+    EXPECT_FALSE(stick.findHidDevice(kStickVendorId, 0x2014));
+    EXPECT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+}
+
+TEST_F(SimulatedStickFile, ReportLengthsComeFromTheFile) {
+    SimState state;
+    state.stick.inputReportLength = 9;
+    state.stick.outputReportLength = 33;
+    state.stick.featureReportLength = 2;
+    auto stick = foundStick(state);
+    EXPECT_EQ(stick->getInputReportLength(), 9);
+    EXPECT_EQ(stick->getOutputReportLength(), 33);
+    EXPECT_EQ(stick->getFeatureReportLength(), 2);
+}
+
+// A module whose memory around the block holds distinct values, so that every misplaced byte shows.
+SimState patternedModule() {
+    SimState state = SimState::withModule();
+    for (std::size_t i = 0; i < state.module.memory.size(); ++i)
+        state.module.memory[i] = static_cast<std::uint8_t>((i >> 8) ^ (i * 13));
+    return state;
+}
+
+TEST_F(SimulatedStickFile, ReadBlockAnswersHeaderAndSixteenDataReports) {
+    const SimState state = patternedModule();
+    auto stick = foundStick(state);
+    for (const std::uint16_t address : {0xFF80, 0x0000, 0x4000, 0xC000}) {
+        SCOPED_TRACE("address " + std::to_string(address));
+        stick->writeData(readRequest(address));
+        Bytes report(64, 0xEE);
+        ASSERT_TRUE(stick->readData(report));
+        const Bytes header = {0xC0, 0x44, 0x00, 0x00, 0x80};
+        EXPECT_EQ(Bytes(report.begin(), report.begin() + 5), header);
+        for (int piece = 0; piece < 16; ++piece) {
+            SCOPED_TRACE("data report " + std::to_string(piece));
+            ASSERT_TRUE(stick->readData(report));
+            const auto from = state.module.memory.begin() + address + 8 * piece;
+            EXPECT_EQ(Bytes(report.begin(), report.begin() + 8), Bytes(from, from + 8));
+            EXPECT_EQ(Bytes(report.begin() + 8, report.end()), Bytes(56, 0x00));
+        }
+        EXPECT_FALSE(stick->readData(report));
+    }
+}
+
+TEST_F(SimulatedStickFile, ReportsArePaddedOrCutToTheInputReportLength) {
+    for (const int inputLength : {5, 8, 64, 255}) {
+        SCOPED_TRACE("input report length " + std::to_string(inputLength));
+        SimState state = SimState::withModule();
+        state.stick.inputReportLength = inputLength;
+        auto stick = foundStick(state);
+        stick->writeData(kReadControlBlock);
+        Bytes buffer(300, 0xEE);
+        ASSERT_TRUE(stick->readData(buffer));
+        const Bytes header = {0xC0, 0x44, 0x00, 0x00, 0x80};
+        Bytes expected(buffer.size(), 0xEE);
+        std::fill_n(expected.begin(), inputLength, 0x00);
+        std::copy_n(header.begin(), std::min<std::size_t>(header.size(), inputLength), expected.begin());
+        EXPECT_EQ(buffer, expected);
+    }
+}
+
+TEST_F(SimulatedStickFile, ShortReadBufferTakesOnlyItsSize) {
+    auto stick = foundStick(SimState::withModule());
+    stick->writeData(kReadControlBlock);
+    Bytes three(3, 0x00); // exact size on the heap: AddressSanitizer sees any write past it
+    ASSERT_TRUE(stick->readData(three));
+    EXPECT_EQ(three, (Bytes{0xC0, 0x44, 0x00}));
+    ASSERT_TRUE(stick->readData(std::span<std::uint8_t>()));
+    EXPECT_EQ(stick->pendingReports(), 15u);
+}
+
+TEST_F(SimulatedStickFile, OverlongOutputReportIsCutAndStillUnderstood) {
+    auto stick = foundStick(SimState::withModule());
+    Bytes longReport(1000, 0x00);
+    std::copy(kReadControlBlock.begin(), kReadControlBlock.end(), longReport.begin());
+    stick->writeData(longReport);
+    EXPECT_EQ(stick->pendingReports(), 17u);
+}
+
+TEST_F(SimulatedStickFile, StickAloneAnswersTheFirstReadOnly) {
+    auto stick = foundStick(SimState::stickAlone());
+    stick->writeData(kReadControlBlock);
+    Bytes report(64, 0xEE);
+    ASSERT_TRUE(stick->readData(report));
+    Bytes expected(64, 0x00);
+    expected[0] = 0xB2;
+    expected[1] = 0x50;
+    EXPECT_EQ(report, expected);
+    EXPECT_FALSE(stick->readData(report));
+
+    stick->writeData(kReadControlBlock);
+    EXPECT_FALSE(stick->readData(report));
+
+    // Found again (the program restarted), the stick answers the first read once more.
+    ASSERT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
+    stick->writeData(kReadControlBlock);
+    ASSERT_TRUE(stick->readData(report));
+    EXPECT_EQ(report[0], 0xB2);
+}
+
+TEST_F(SimulatedStickFile, NothingIsAnsweredWhileTheStickIsNotOpen) {
+    save(SimState::withModule());
+    SimulatedStick stick(path());
+    Bytes report(64);
+    stick.writeData(kReadControlBlock);
+    EXPECT_FALSE(stick.readData(report));
+
+    ASSERT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    stick.writeData(kReadControlBlock);
+    stick.closeDevice();
+    EXPECT_FALSE(stick.readData(report));
+    EXPECT_FALSE(stick.setFeature(report));
+
+    // Answers still waiting are gone when the stick is opened again.
+    ASSERT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    stick.writeData(kReadControlBlock);
+    ASSERT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    EXPECT_FALSE(stick.readData(report));
+}
+
+TEST_F(SimulatedStickFile, FactoryChoosesTheSimulatorByEnvironment) {
+    const QByteArray saved = qgetenv("LUMEQ_SIMULATOR");
+    const bool wasSet = qEnvironmentVariableIsSet("LUMEQ_SIMULATOR");
+
+    qputenv("LUMEQ_SIMULATOR", QByteArray::fromStdString(path()));
+    save(SimState::stickAlone());
+    auto simulated = lumeq::createStickAccess();
+    EXPECT_TRUE(simulated->libraryLoaded());
+    EXPECT_EQ(simulated->description(), "simulator: " + path());
+    EXPECT_TRUE(simulated->findHidDevice(kStickVendorId, kStickProductId));
+
+    qputenv("LUMEQ_SIMULATOR", QByteArray());
+    auto real = lumeq::createStickAccess();
+    EXPECT_EQ(real->description().find("simulator"), std::string::npos);
+
+    if (wasSet)
+        qputenv("LUMEQ_SIMULATOR", saved);
+    else
+        qunsetenv("LUMEQ_SIMULATOR");
+}
+
+// This machine has no stick; hidapi may or may not be installed. Either way nothing is found.
+TEST(HidapiStick, WithoutAStickNothingIsFound) {
+    lumeq::HidapiStick stick;
+    EXPECT_FALSE(stick.description().empty());
+    for (int poll = 0; poll < 3; ++poll)
+        EXPECT_FALSE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    EXPECT_EQ(stick.getInputReportLength(), 64);
+    EXPECT_EQ(stick.getOutputReportLength(), 64);
+    EXPECT_EQ(stick.getFeatureReportLength(), 0);
+    stick.writeData(kReadControlBlock);
+    Bytes report(64);
+    EXPECT_FALSE(stick.readData(report));
+    EXPECT_FALSE(stick.setFeature(report));
+    stick.closeDevice();
+}
+
+TEST(HidapiStick, MissingLibraryMeansNoStick) {
+    lumeq::HidapiStick stick({"lumeq-test-no-such-library"});
+    EXPECT_FALSE(stick.libraryLoaded());
+    EXPECT_NE(stick.description().find("not loaded"), std::string::npos);
+    EXPECT_FALSE(stick.lastError().empty());
+    EXPECT_FALSE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    stick.writeData(kReadControlBlock);
+    Bytes report(64);
+    EXPECT_FALSE(stick.readData(report));
+}
+
+TEST(HidapiStick, TwoInstancesShareTheLibrary) {
+    auto first = std::make_unique<lumeq::HidapiStick>();
+    lumeq::HidapiStick second;
+    EXPECT_EQ(first->libraryLoaded(), second.libraryLoaded());
+    first.reset();
+    EXPECT_FALSE(second.findHidDevice(kStickVendorId, kStickProductId));
+}
+
+// A stick played through hidapi's functions: what the program writes, what it reads, and counts of
+// handles and enumerations that show leaks.
+struct FakeHidapi {
+    bool attached = true;
+    bool hasDescriptorFunction = true;
+    Bytes descriptor;
+    std::deque<Bytes> inbound; // as hidapi delivers them: report ID first when the device uses IDs
+    std::vector<Bytes> written;
+    bool failReads = false;
+    int inits = 0, exits = 0, opens = 0, closes = 0, listed = 0, freed = 0, reads = 0;
+};
+
+FakeHidapi* fake = nullptr;
+char fakePath[] = "fake:1";
+lumeq::HidDeviceInfo fakeInfo{fakePath, kStickVendorId, kStickProductId, nullptr, 0, nullptr, nullptr, 0, 0,
+                              0,        nullptr};
+int fakeDeviceObject = 0;
+lumeq::HidDevice* fakeDevice() {
+    return reinterpret_cast<lumeq::HidDevice*>(&fakeDeviceObject);
+}
+
+// Vendor-defined reports of `in` and `out` bytes without report IDs.
+Bytes plainDescriptor(std::uint8_t in, std::uint8_t out) {
+    return {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, in, 0x81, 0x02, 0x95, out, 0x91, 0x02, 0xC0};
+}
+
+// Input report 2 of 8 bytes, output report 4 of 16 bytes.
+const Bytes kDescriptorWithIds = {0x75, 0x08, 0x85, 0x02, 0x95, 0x08, 0x81, 0x02, 0x85, 0x04, 0x95, 0x10, 0x91, 0x02};
+
+class HidapiStickFake : public testing::Test {
+protected:
+    void SetUp() override { fake = &device_; }
+    void TearDown() override { fake = nullptr; }
+
+    static lumeq::HidapiFunctions functions() {
+        lumeq::HidapiFunctions hid;
+        hid.init = [] { return ++fake->inits, 0; };
+        hid.exit = [] { return ++fake->exits, 0; };
+        hid.open = [](unsigned short, unsigned short, const wchar_t*) { return ++fake->opens, fakeDevice(); };
+        hid.close = [](lumeq::HidDevice*) { ++fake->closes; };
+        hid.write = [](lumeq::HidDevice*, const unsigned char* data, std::size_t length) {
+            fake->written.emplace_back(data, data + length);
+            return static_cast<int>(length);
+        };
+        hid.readTimeout = [](lumeq::HidDevice*, unsigned char* data, std::size_t length, int) {
+            ++fake->reads;
+            if (fake->failReads)
+                return -1;
+            if (fake->inbound.empty())
+                return 0;
+            const Bytes report = fake->inbound.front();
+            fake->inbound.pop_front();
+            const std::size_t count = std::min(length, report.size());
+            std::copy_n(report.begin(), count, data);
+            return static_cast<int>(count);
+        };
+        hid.error = [](lumeq::HidDevice*) -> const wchar_t* { return L"fake failure"; };
+        hid.enumerate = [](unsigned short, unsigned short) -> lumeq::HidDeviceInfo* {
+            if (!fake->attached)
+                return nullptr;
+            ++fake->listed;
+            return &fakeInfo;
+        };
+        hid.freeEnumeration = [](lumeq::HidDeviceInfo*) { ++fake->freed; };
+        hid.getReportDescriptor = [](lumeq::HidDevice*, unsigned char* buffer, std::size_t size) {
+            if (!fake->hasDescriptorFunction)
+                return -1;
+            const std::size_t count = std::min(size, fake->descriptor.size());
+            std::copy_n(fake->descriptor.begin(), count, buffer);
+            return static_cast<int>(count);
+        };
+        return hid;
+    }
+
+    std::unique_ptr<lumeq::HidapiStick> foundStick() {
+        auto stick = std::make_unique<lumeq::HidapiStick>(functions(), "fake hidapi");
+        EXPECT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
+        return stick;
+    }
+
+    FakeHidapi device_;
+};
+
+TEST_F(HidapiStickFake, ReportLengthsComeFromTheDescriptor) {
+    const struct {
+        const char* name;
+        bool hasDescriptorFunction;
+        Bytes descriptor;
+        int input, output, feature;
+    } cases[] = {
+        {"8 in, 33 out", true, plainDescriptor(8, 33), 8, 33, 0},
+        {"no descriptor from hidapi, no sysfs node", false, plainDescriptor(8, 33), 64, 64, 0},
+        {"broken descriptor", true, {0x75, 0x08, 0x95}, 64, 64, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        device_.hasDescriptorFunction = c.hasDescriptorFunction;
+        device_.descriptor = c.descriptor;
+        auto stick = foundStick();
+        EXPECT_EQ(stick->getInputReportLength(), c.input);
+        EXPECT_EQ(stick->getOutputReportLength(), c.output);
+        EXPECT_EQ(stick->getFeatureReportLength(), c.feature);
+    }
+}
+
+TEST_F(HidapiStickFake, WriteDataPrefixesTheReportIdAndPadsOrCuts) {
+    device_.descriptor = plainDescriptor(8, 33);
+    auto stick = foundStick();
+    stick->writeData(kReadControlBlock);
+    stick->writeData(Bytes(50, 0x77));
+
+    device_.descriptor = kDescriptorWithIds;
+    ASSERT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
+    stick->writeData(kReadControlBlock);
+
+    ASSERT_EQ(device_.written.size(), 3u);
+    Bytes padded(34, 0x00);
+    std::copy(kReadControlBlock.begin(), kReadControlBlock.end(), padded.begin() + 1);
+    EXPECT_EQ(device_.written[0], padded);
+    Bytes cut(34, 0x77);
+    cut[0] = 0x00;
+    EXPECT_EQ(device_.written[1], cut);
+    Bytes withId(17, 0x00);
+    withId[0] = 0x04;
+    std::copy(kReadControlBlock.begin(), kReadControlBlock.end(), withId.begin() + 1);
+    EXPECT_EQ(device_.written[2], withId);
+}
+
+TEST_F(HidapiStickFake, ReadDataDeliversReportsPaddedToTheInputLength) {
+    device_.descriptor = plainDescriptor(8, 64);
+    auto stick = foundStick();
+    Bytes buffer(16, 0xEE);
+    EXPECT_FALSE(stick->readData(buffer));
+
+    device_.inbound = {{0xC0, 0x44, 0x00, 0x00, 0x80}, {1, 2, 3, 4, 5, 6, 7, 8}};
+    ASSERT_TRUE(stick->readData(buffer));
+    EXPECT_EQ(buffer, (Bytes{0xC0, 0x44, 0x00, 0x00, 0x80, 0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
+    Bytes three(3, 0x00); // exact size on the heap: AddressSanitizer sees any write past it
+    ASSERT_TRUE(stick->readData(three));
+    EXPECT_EQ(three, (Bytes{1, 2, 3}));
+    EXPECT_FALSE(stick->readData(buffer));
+}
+
+TEST_F(HidapiStickFake, ReadDataDropsTheReportId) {
+    device_.descriptor = kDescriptorWithIds;
+    auto stick = foundStick();
+    device_.inbound = {{0x02, 0xB2, 0x50}};
+    Bytes buffer(8, 0xEE);
+    ASSERT_TRUE(stick->readData(buffer));
+    EXPECT_EQ(buffer, (Bytes{0xB2, 0x50, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(HidapiStickFake, ReadErrorLosesTheStickUntilItIsFoundAgain) {
+    device_.descriptor = plainDescriptor(8, 64);
+    auto stick = foundStick();
+    device_.failReads = true;
+    Bytes buffer(8);
+    EXPECT_FALSE(stick->readData(buffer));
+    EXPECT_EQ(device_.closes, 1);
+    EXPECT_NE(stick->lastError().find("fake failure"), std::string::npos);
+
+    device_.failReads = false;
+    device_.inbound = {{0xC0, 0x33}};
+    EXPECT_FALSE(stick->readData(buffer));
+    stick->writeData(kReadControlBlock);
+    EXPECT_EQ(device_.reads, 1);
+    EXPECT_TRUE(device_.written.empty());
+
+    ASSERT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
+    EXPECT_TRUE(stick->readData(buffer));
+}
+
+TEST_F(HidapiStickFake, PollingOpensOneHandleAndFreesEveryList) {
+    device_.descriptor = plainDescriptor(8, 64);
+    {
+        lumeq::HidapiStick stick(functions(), "fake hidapi");
+        for (int poll = 0; poll < 50; ++poll)
+            ASSERT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+        EXPECT_EQ(device_.opens - device_.closes, 1);
+        EXPECT_EQ(device_.listed, device_.freed);
+
+        device_.attached = false;
+        EXPECT_FALSE(stick.findHidDevice(kStickVendorId, kStickProductId));
+        EXPECT_EQ(device_.opens, device_.closes);
+        EXPECT_EQ(device_.opens, 50);
+
+        device_.attached = true;
+        ASSERT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    }
+    EXPECT_EQ(device_.opens, device_.closes);
+    EXPECT_EQ(device_.inits, 1);
+    EXPECT_EQ(device_.exits, 1);
+}
+
+TEST_F(HidapiStickFake, MissingRequiredFunctionMeansNotLoaded) {
+    lumeq::HidapiFunctions hid = functions();
+    hid.readTimeout = nullptr;
+    lumeq::HidapiStick stick(hid, "fake hidapi");
+    EXPECT_FALSE(stick.libraryLoaded());
+    EXPECT_NE(stick.lastError().find("hid_read_timeout"), std::string::npos);
+    EXPECT_FALSE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    EXPECT_EQ(device_.inits, 0);
+    EXPECT_EQ(device_.listed, 0);
+}
+
+} // namespace

@@ -1,0 +1,263 @@
+// Start-up of the real window: demo mode, the stick branch, polling and the self-restart.
+
+#include "app/mainwindow.h"
+#include "fakestick.h"
+#include "model/image.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using lumeq::MainWindow;
+
+namespace {
+
+MainWindow::Timing fastTiming() {
+    MainWindow::Timing t;
+    t.passMs = 2;
+    t.maxPass = 30;
+    t.demoPauseMs = 150;
+    t.pollMs = 50;
+    return t;
+}
+
+const QStringList kActionButtons = {"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad",
+                                    "bSave",      "bPdf",      "bUpdateFw", "bReread"};
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+    struct Run {
+        FakeStick::State stick;
+        QTemporaryDir dir;
+        std::unique_ptr<MainWindow> window;
+        QList<QStringList> restarts;
+
+        void createWindow(const QStringList& parameters, const MainWindow::Timing& timing = fastTiming()) {
+            window = std::make_unique<MainWindow>(std::make_unique<FakeStick>(&stick), dir.path() + "/", parameters);
+            window->setTiming(timing);
+            window->setRestartHandler([this](const QStringList& args) { restarts.append(args); });
+        }
+        void start(const QStringList& parameters, const MainWindow::Timing& timing = fastTiming()) {
+            createWindow(parameters, timing);
+            window->show();
+        }
+        bool finished() const { return window->startupFinished(); }
+        template <typename T = QWidget> T* find(const QString& name) const { return window->findChild<T*>(name); }
+        QStringList visibleActionButtons() const {
+            QStringList shown;
+            for (const QString& name : kActionButtons)
+                if (find(name)->isVisible())
+                    shown << name;
+            return shown;
+        }
+    };
+
+signals:
+    void captionChanged(const QString& caption);
+
+private slots:
+    void demoModeShowsTheDefaultImageAfterThePause() {
+        Run run;
+        // What the window looks like the moment the caption turns to "Demo Mode" (start-up is busy then).
+        struct Seen {
+            bool logo = false, disabled = false, imageEmpty = false, noButtons = false;
+        } seen;
+        bool captionSeen = false;
+        connect(this, &StartupTest::captionChanged, this, [&](const QString& caption) {
+            if (caption != "Demo Mode" || captionSeen)
+                return;
+            captionSeen = true;
+            seen.logo = run.find("pLogo")->isVisible();
+            seen.disabled = run.window->isFormDisabled();
+            seen.imageEmpty = run.window->image() == lumeq::Image(128, 0);
+            seen.noButtons = run.visibleActionButtons().isEmpty();
+        });
+        run.createWindow({});
+        connect(run.window.get(), &QWidget::windowTitleChanged, this, &StartupTest::captionChanged);
+        run.window->show();
+        QCOMPARE(run.window->size(), QSize(1039, 623));
+        QTRY_VERIFY(captionSeen);
+        QVERIFY(seen.logo);
+        QVERIFY(seen.disabled);
+        QVERIFY(seen.imageEmpty);
+        QVERIFY(seen.noButtons);
+
+        QTRY_VERIFY(run.finished());
+        QCOMPARE(run.window->image(), lumeq::defaultImage());
+        QCOMPARE(run.visibleActionButtons(), QStringList({"bLoad", "bSave", "bPdf"}));
+        QVERIFY(!run.window->isFormDisabled());
+        QVERIFY(run.window->isDemo());
+        QVERIFY(!run.find("pLogo")->isVisible());
+        QVERIFY(run.find("cbShowHints")->isVisible());
+        QCOMPARE(run.find<QLabel>("pVersion")->text(), QString("Ver.:2.20c"));
+        for (const char* name : {"bM1", "bM2", "bM3", "bM4", "cbStickDebug", "gbLog", "l60Hz"})
+            QVERIFY2(!run.find(name)->isVisible(), name);
+        QVERIFY(run.find<QTimer>("Timer2")->isActive());
+        QVERIFY(!run.find<QTimer>("Timer1")->isActive());
+        QVERIFY(!run.find<QTimer>("Timer3")->isActive());
+        QCOMPARE(run.window->stickState(), -1);
+    }
+
+    void everyWidgetHasItsControlName() {
+        Run run;
+        run.start({});
+        QTRY_VERIFY(run.finished());
+        QStringList unnamed;
+        for (QWidget* widget : run.window->findChildren<QWidget*>())
+            if (widget->objectName().isEmpty() && !widget->parentWidget()->objectName().startsWith("qt_"))
+                unnamed
+                    << QString("%1 in %2").arg(widget->metaObject()->className(), widget->parentWidget()->objectName());
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+    }
+
+    void withoutTheLibraryNobodyPolls() {
+        Run run;
+        run.stick.loaded = false;
+        run.stick.present = true; // never asked: the library is missing
+        run.start({});
+        QTRY_VERIFY(run.finished());
+        QVERIFY(run.window->isDemo());
+        QCOMPARE(run.stick.findCalls, 0);
+        QVERIFY(!run.find<QTimer>("Timer2")->isActive());
+        QTest::qWait(200);
+        QVERIFY(run.restarts.isEmpty());
+    }
+
+    void pluggedInStickRestartsWithTheParameters_data() {
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<QString>("restartParams");
+        QTest::newRow("none") << QStringList() << QString();
+        QTest::newRow("debug, curve, word") << QStringList{"-debug", "-dc=3", "word"} << QString(" -debug word");
+        QTest::newRow("case differs") << QStringList{"-SkipFW"} << QString(" -SkipFW");
+    }
+    void pluggedInStickRestartsWithTheParameters() {
+        QFETCH(QStringList, parameters);
+        QFETCH(QString, restartParams);
+        Run run;
+        run.start(parameters);
+        QTRY_VERIFY(run.finished());
+        QTest::qWait(150);
+        QVERIFY(run.restarts.isEmpty());
+        run.stick.present = true;
+        QTRY_COMPARE(run.restarts.size(), 1);
+        QCOMPARE(lumeq::joinParams(run.restarts.first()), restartParams);
+        QCOMPARE(run.window->restartParams(), restartParams);
+        QVERIFY(!run.find<QTimer>("Timer2")->isActive());
+        QTest::qWait(150);
+        QCOMPARE(run.restarts.size(), 1);
+    }
+
+    void commandIniBeatsTheCommandLine() {
+        Run run;
+        {
+            QFile ini(run.dir.path() + "/command.ini");
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write("[Commands]\neraseAll=1\n");
+        }
+        run.start({"-skipFW", "-debug", "-dc=2"});
+        QTRY_VERIFY(run.finished());
+        QVERIFY(run.window->options().enableErase);
+        QVERIFY(!run.window->options().skipFW);
+        QCOMPARE(run.window->curveIndex(), -1);
+        run.stick.present = true;
+        QTRY_COMPARE(run.restarts.size(), 1);
+        QVERIFY(run.restarts.first().isEmpty());
+    }
+
+    void debugOptionBringsTheDebugPanelUp() {
+        Run plain;
+        plain.start({});
+        QTRY_VERIFY(plain.finished());
+        Run debug;
+        debug.start({"-debug"});
+        QTRY_VERIFY(debug.finished());
+        QCOMPARE(debug.find("pDebug")->y(), plain.find("pDebug")->y() - 1000);
+        QVERIFY(debug.find("pDebug")->geometry().intersects(debug.window->rect()));
+        QVERIFY(!plain.find("pDebug")->geometry().intersects(plain.window->rect()));
+    }
+
+    void stickWithoutAnswerKeepsLoadingWithDots() {
+        Run run;
+        run.stick.present = true;
+        run.start({});
+        QTRY_VERIFY(run.finished());
+        // 31 passes: dots in passes 0, 10, 20 and 30.
+        QCOMPARE(run.window->windowTitle(), QString("Loading...."));
+        QVERIFY(!run.window->isDemo());
+        QVERIFY(run.window->isFormDisabled());
+        QCOMPARE(run.stick.written.size(), size_t(1));
+        const std::vector<std::uint8_t> request{0xAA, 0x55, 0xF2, 0x10, 0x80, 0xFF, 0x00, 0x00};
+        QVERIFY(run.stick.written.front() == request);
+        for (const char* name : {"bM1", "bM2", "bM3", "bM4"})
+            QVERIFY2(run.find(name)->isVisible(), name);
+        QVERIFY(run.visibleActionButtons().isEmpty());
+        QVERIFY(!run.find<QTimer>("Timer2")->isActive());
+    }
+
+    void stickAnsweringItselfStartsStickMode_data() {
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<bool>("debugShown");
+        QTest::newRow("plain") << QStringList() << false;
+        QTest::newRow("debug") << QStringList{"-debug"} << true;
+    }
+    void stickAnsweringItselfStartsStickMode() {
+        QFETCH(QStringList, parameters);
+        QFETCH(bool, debugShown);
+        Run run;
+        run.stick.present = true;
+        run.stick.answers.push_back({0xB2, 0x50, 0, 0, 0, 0, 0, 0});
+        run.start(parameters);
+        QTRY_VERIFY(run.finished());
+        QCOMPARE(run.window->windowTitle(), QString("USB Stick"));
+        QVERIFY(run.window->isStickMode());
+        QCOMPARE(run.window->stickState(), 0);
+        QVERIFY(run.find<QTimer>("Timer3")->isActive());
+        QVERIFY(!run.find<QTimer>("Timer1")->isActive());
+        QCOMPARE(run.find("cbStickDebug")->isVisible(), debugShown);
+        for (const char* name : {"bM1", "bM2", "bM3", "bM4"})
+            QVERIFY2(!run.find(name)->isVisible(), name);
+    }
+
+    void moduleAnsweringStartsModuleMode() {
+        Run run;
+        run.stick.present = true;
+        run.stick.answers.push_back({0xC0, 0x44, 0, 0, 0x80, 0, 0, 0});
+        for (int i = 0; i < 16; ++i)
+            run.stick.answers.push_back(std::vector<std::uint8_t>(8, std::uint8_t(i)));
+        run.start({}, [] {
+            auto t = fastTiming();
+            t.passMs = 50; // Timer1 ticks every 50 ms: sixteen reports take about a second
+            return t;
+        }());
+        QTRY_VERIFY_WITH_TIMEOUT(run.finished(), 5000);
+        QCOMPARE(run.window->windowTitle(), QString("Lumeq"));
+        QVERIFY(!run.window->isStickMode());
+        QVERIFY(run.window->isFormDisabled()); // until a slot is chosen
+        for (const char* name : {"bM1", "bM2", "bM3", "bM4"})
+            QVERIFY2(run.find(name)->isVisible(), name);
+    }
+
+    void actionButtonsPerMode() {
+        Run run;
+        run.start({"-eraseAll"});
+        QTRY_VERIFY(run.finished());
+        run.window->enableButtons();
+        QCOMPARE(run.visibleActionButtons(),
+                 QStringList({"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad", "bSave", "bPdf"}));
+        QVERIFY(run.find("eInfo")->isVisible());
+        QVERIFY(run.find("lInfo")->isVisible());
+        run.window->disableButtons();
+        QVERIFY(run.visibleActionButtons().isEmpty());
+        QVERIFY(!run.find("eInfo")->isVisible());
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
