@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/blockdiagram.h"
 #include "link/stickaccess.h"
 
 #include <QApplication>
@@ -101,13 +102,11 @@ void MainWindow::buildWidgets() {
     pal.setColor(QPalette::Window, QColor(240, 240, 240));
     central->setPalette(pal);
 
-    pDiagram = new QWidget(central);
-    pDiagram->setObjectName(QStringLiteral("pDiagram"));
-    pDiagram->setGeometry(0, 0, kWidth, kDiagramHeight);
-    pDiagram->setAutoFillBackground(true);
-    QPalette white = pDiagram->palette();
+    diagram_ = new BlockDiagram(central);
+    diagram_->move(0, 0);
+    diagram_->setFormDisabledSource([this] { return formDisabled_; });
+    QPalette white = central->palette();
     white.setColor(QPalette::Window, Qt::white);
-    pDiagram->setPalette(white);
 
     for (int i = 0; i < 4; ++i) {
         const QByteArray name = "bM" + QByteArray::number(i + 1);
@@ -167,8 +166,8 @@ void MainWindow::buildWidgets() {
 
     pVersion = new QLabel(QStringLiteral("Ver.:"), central);
     pVersion->setObjectName(QStringLiteral("pVersion"));
-    pVersion->setGeometry(kWidth - 96, kDiagramHeight - 20, 90, 18);
-    pVersion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    pVersion->setGeometry(8, kDiagramHeight - 20, 90, 18);
+    pVersion->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     gbLog = new QGroupBox(QStringLiteral("Log"), central);
     gbLog->setObjectName(QStringLiteral("gbLog"));
@@ -254,10 +253,10 @@ void MainWindow::formActivate() {
     pLogo->raise();
     pVersion->setText(pVersion->text() + QStringLiteral(LUMEQ_VERSION_TEXT));
 
-    formDisabled = true;
+    formDisabled_ = true;
     demo = true;
     options_ = readOptions(programDir_, parameters_);
-    curveIndex_ = options_.curveIndex;
+    curves_.curveIndex = options_.curveIndex;
     if (options_.debugMode)
         pDebug->move(pDebug->x(), pDebug->y() - kDebugPanelOffset);
 
@@ -304,7 +303,7 @@ void MainWindow::formActivate() {
         bLoad->show();
         bSave->show();
         bPdf->show();
-        formDisabled = false;
+        formDisabled_ = false;
         if (stick_ && stick_->libraryLoaded() && !closing_)
             Timer2->start();
     } else {
@@ -363,7 +362,7 @@ void MainWindow::readSlots() {
 
 void MainWindow::listDimmingCurves() {
     // Dimming-curve files are listed once the curve chooser exists.
-    curveFilesFound = false;
+    curves_.curveFilesFound = false;
 }
 
 void MainWindow::Timer2Timer() {
@@ -391,7 +390,7 @@ void MainWindow::selfRestart(const QStringList& arguments) {
 }
 
 void MainWindow::actionClicked(void (MainWindow::*handler)()) {
-    if (formDisabled)
+    if (formDisabled_)
         return;
     (this->*handler)();
 }
@@ -419,7 +418,7 @@ void MainWindow::disableButtons() {
 }
 
 void MainWindow::setDisplay() {
-    // The block diagram is drawn from the image here.
+    diagram_->setDisplay(eeBlock);
 }
 
 } // namespace lumeq

@@ -3,6 +3,7 @@
 // timers, and runs the start-up that chooses demo, module or stick mode for the whole run.
 
 #include "app/options.h"
+#include "editors/editorhost.h"
 #include "model/image.h"
 
 #include <QMainWindow>
@@ -23,9 +24,10 @@ class QTimer;
 
 namespace lumeq {
 
+class BlockDiagram;
 class StickAccess;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public EditorHost {
     Q_OBJECT
 
 public:
@@ -53,12 +55,11 @@ public:
 
     // State that the rest of the program and the tests read.
     const Image& image() const { return eeBlock; }
-    bool isDemo() const { return demo; }
     bool isStickMode() const { return usbStick; }
-    bool isFormDisabled() const { return formDisabled; }
+    bool isFormDisabled() const { return formDisabled_; }
     bool startupFinished() const { return startupDone_; }
     const StartupOptions& options() const { return options_; }
-    int curveIndex() const { return curveIndex_; }
+    int curveIndex() const { return curves_.curveIndex; }
     QString restartParams() const { return options_.restartParams(); }
     int stickState() const { return stickState_; }
 
@@ -71,6 +72,15 @@ public:
 
     // Redraws the whole diagram from the image.
     void setDisplay();
+
+    // EditorHost
+    Image& image() override { return eeBlock; }
+    BlockDiagram& diagram() override { return *diagram_; }
+    bool formDisabled() const override { return formDisabled_; }
+    void setFormDisabled(bool disabled) override { formDisabled_ = disabled; }
+    QString programDir() const override { return programDir_; }
+    bool isDemo() const override { return demo; }
+    CurveState& curves() override { return curves_; }
 
     // Starts the program again with the given parameters and ends this run.
     void selfRestart(const QStringList& arguments);
@@ -111,12 +121,11 @@ private:
     // Mode and interlock.
     bool demo = false;
     bool usbStick = false;
-    bool formDisabled = false;
+    bool formDisabled_ = false;
     StartupOptions options_;
-    int curveIndex_ = -1;
+    CurveState curves_;
     int selectedSlot = 0;
     int stickState_ = -1;
-    bool curveFilesFound = false;
     int inReportLength = 0;
     int outReportLength = 0;
     int featureReportLength = 0;
@@ -135,7 +144,7 @@ private:
     QTimer* Timer2 = nullptr;
     QTimer* Timer3 = nullptr;
 
-    QWidget* pDiagram = nullptr;
+    BlockDiagram* diagram_ = nullptr;
     QFrame* pLogo = nullptr;
     QLabel* pVersion = nullptr;
     std::array<QPushButton*, 4> slotButtons_{};

@@ -1,0 +1,38 @@
+# Pictures of the block diagram, one SVG per control; resource paths are :/diagram/<name>.svg.
+set(LUMEQ_DIAGRAM_PICTURES
+    ${CMAKE_CURRENT_LIST_DIR}/Dali.svg
+    ${CMAKE_CURRENT_LIST_DIR}/PWM.svg
+    ${CMAKE_CURRENT_LIST_DIR}/SW_DALI.svg
+    ${CMAKE_CURRENT_LIST_DIR}/SW_PWM.svg
+    ${CMAKE_CURRENT_LIST_DIR}/SW_Ten.svg
+    ${CMAKE_CURRENT_LIST_DIR}/SW_astro_close.svg
+    ${CMAKE_CURRENT_LIST_DIR}/SW_block_close.svg
+    ${CMAKE_CURRENT_LIST_DIR}/SW_hold_dis.svg
+    ${CMAKE_CURRENT_LIST_DIR}/SW_lst_close.svg
+    ${CMAKE_CURRENT_LIST_DIR}/SW_mff_on.svg
+    ${CMAKE_CURRENT_LIST_DIR}/background.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iISD1_en.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iISD2_en.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iISD_en.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iLST_pol.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iLst_en.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iMFF_en.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iRelay.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iRemote_en.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iTBlock_en.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iTDpc_en.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iTHold_en.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iTM.svg
+    ${CMAKE_CURRENT_LIST_DIR}/iTen.svg
+    ${CMAKE_CURRENT_LIST_DIR}/rc_lst.svg
+    ${CMAKE_CURRENT_LIST_DIR}/rc_main.svg
+    ${CMAKE_CURRENT_LIST_DIR}/rc_off.svg
+    ${CMAKE_CURRENT_LIST_DIR}/sw_astro_open.svg
+    ${CMAKE_CURRENT_LIST_DIR}/sw_block_open.svg
+    ${CMAKE_CURRENT_LIST_DIR}/sw_hold_off.svg
+    ${CMAKE_CURRENT_LIST_DIR}/sw_hold_on.svg
+    ${CMAKE_CURRENT_LIST_DIR}/sw_lst_open.svg
+    ${CMAKE_CURRENT_LIST_DIR}/sw_mff_off.svg
+    ${CMAKE_CURRENT_LIST_DIR}/sw_tm_off.svg
+    ${CMAKE_CURRENT_LIST_DIR}/sw_tm_on.svg
+)
