@@ -1,6 +1,10 @@
 #include "app/mainwindow.h"
 
 #include "app/blockdiagram.h"
+#include "app/dialogs.h"
+#include "editors/dimmingcurvepanel.h"
+#include "editors/outputeditor.h"
+#include "files/configfile.h"
 #include "link/stickaccess.h"
 
 #include <QApplication>
@@ -65,6 +69,7 @@ MainWindow::MainWindow(std::unique_ptr<StickAccess> stick, QString programDir, Q
     connect(Timer3, &QTimer::timeout, this, &MainWindow::Timer3Timer);
 
     buildWidgets();
+    dialogs_ = std::make_unique<WidgetDialogs>(this);
 
     // All flags start clear; stick mode is not active.
     stickState_ = -1;
@@ -82,6 +87,10 @@ void MainWindow::setTiming(const Timing& timing) {
 
 void MainWindow::setRestartHandler(RestartHandler handler) {
     restartHandler_ = std::move(handler);
+}
+
+void MainWindow::setDialogs(std::unique_ptr<Dialogs> dialogs) {
+    dialogs_ = std::move(dialogs);
 }
 
 QPushButton* MainWindow::makeButton(const char* name, const QString& caption, int x, int y, int w, int h) {
@@ -149,11 +158,6 @@ void MainWindow::buildWidgets() {
     l60Hz->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0); font-weight: bold;"));
     l60Hz->hide();
 
-    cbDC = new QCheckBox(central);
-    cbDC->setObjectName(QStringLiteral("cbDC"));
-    cbDC->setGeometry(10, kBarY - 24, 200, 18);
-    cbDC->hide();
-
     cbShowHints = new QCheckBox(QStringLiteral("Show Hints"), central);
     cbShowHints->setObjectName(QStringLiteral("cbShowHints"));
     cbShowHints->setGeometry(actionX(7) + 8, kBarY + 5, 110, 18);
@@ -186,6 +190,14 @@ void MainWindow::buildWidgets() {
     cbDebugHold->setObjectName(QStringLiteral("cbDebugHold"));
     debugLayout->addWidget(mDebug);
     debugLayout->addWidget(cbDebugHold);
+
+    // Editor panels open over the diagram; the curve chooser covers the whole window.
+    outputEditor_ = new OutputEditor(*this, central);
+    curvePanel_ = new DimmingCurvePanel(*this, *outputEditor_, central);
+    outputEditor_->connectDiagram(*diagram_);
+    DiagramHooks hooks;
+    hooks.setDaliLog = [this](bool checked) { outputEditor_->setDaliLog(checked); };
+    diagram_->setHooks(std::move(hooks));
 
     // The logo panel covers the window while the program starts.
     pLogo = new QFrame(central);
@@ -361,8 +373,7 @@ void MainWindow::readSlots() {
 }
 
 void MainWindow::listDimmingCurves() {
-    // Dimming-curve files are listed once the curve chooser exists.
-    curves_.curveFilesFound = false;
+    curvePanel_->startUp();
 }
 
 void MainWindow::Timer2Timer() {
@@ -419,6 +430,48 @@ void MainWindow::disableButtons() {
 
 void MainWindow::setDisplay() {
     diagram_->setDisplay(eeBlock);
+}
+
+void MainWindow::bSaveClick() {
+    const QString path = dialogs_->saveFile(QStringLiteral("Configuration Save"),
+                                            QStringLiteral("Configuration files (*.qcf)"), QStringLiteral("qcf"));
+    if (path.isEmpty())
+        return;
+    const SaveResult result = saveConfigFile(path, eeBlock, eInfo->text().left(kConfigInfoLength).toStdString());
+    if (!result.ok)
+        dialogs_->message(QString::fromStdString(result.error));
+}
+
+void MainWindow::bLoadClick() {
+    const QString path = dialogs_->openFile(QStringLiteral("Open File"), {QStringLiteral("Configuration files (*.qcf)"),
+                                                                          QStringLiteral("Firmware files (*.qfw)")});
+    if (path.isEmpty())
+        return;
+    const FileBytes bytes = readLoadFile(path);
+    if (!bytes.ok) {
+        dialogs_->message(QString::fromStdString(bytes.error));
+        return;
+    }
+    const ConfigFile file = parseConfigFile(bytes.bytes);
+    if (file.error == ConfigFileError::Firmware)
+        return; // firmware containers are read by the firmware update
+    if (!file.isConfiguration()) {
+        const auto text = configFileMessage(file.error);
+        if (!text.empty())
+            dialogs_->message(QString::fromUtf8(text.data(), qsizetype(text.size())));
+        return;
+    }
+    if (file.oldFormat)
+        dialogs_->message(QString::fromUtf8(kOldFormatMessage.data(), qsizetype(kOldFormatMessage.size())));
+    const auto loaded = applyConfigFile(eeBlock, file, {options_.noLoadCheck, options_.copyAstro});
+    if (!loaded) {
+        // A refused file changes nothing, not even the astro data.
+        dialogs_->message(QString::fromUtf8(kFileCorruptedMessage.data(), qsizetype(kFileCorruptedMessage.size())));
+        return;
+    }
+    eeBlock = *loaded;
+    eInfo->setText(QString::fromStdString(file.info));
+    setDisplay();
 }
 
 } // namespace lumeq

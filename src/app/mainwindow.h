@@ -25,6 +25,9 @@ class QTimer;
 namespace lumeq {
 
 class BlockDiagram;
+class Dialogs;
+class DimmingCurvePanel;
+class OutputEditor;
 class StickAccess;
 
 class MainWindow : public QMainWindow, public EditorHost {
@@ -52,6 +55,9 @@ public:
 
     void setTiming(const Timing& timing);
     void setRestartHandler(RestartHandler handler);
+    // Replaces the dialogs and message boxes (tests answer them).
+    void setDialogs(std::unique_ptr<Dialogs> dialogs);
+    Dialogs& dialogs() { return *dialogs_; }
 
     // State that the rest of the program and the tests read.
     const Image& image() const { return eeBlock; }
@@ -103,8 +109,8 @@ private:
     void Timer2Timer();
     void Timer3Timer();
     void actionClicked(void (MainWindow::*handler)());
-    void bLoadClick() {}
-    void bSaveClick() {}
+    void bLoadClick();
+    void bSaveClick();
     void bPdfClick() {}
 
     std::unique_ptr<StickAccess> stick_;
@@ -112,6 +118,7 @@ private:
     QStringList parameters_;
     Timing timing_;
     RestartHandler restartHandler_;
+    std::unique_ptr<Dialogs> dialogs_;
 
     // The working configuration image.
     Image eeBlock;
@@ -145,6 +152,8 @@ private:
     QTimer* Timer3 = nullptr;
 
     BlockDiagram* diagram_ = nullptr;
+    OutputEditor* outputEditor_ = nullptr;
+    DimmingCurvePanel* curvePanel_ = nullptr;
     QFrame* pLogo = nullptr;
     QLabel* pVersion = nullptr;
     std::array<QPushButton*, 4> slotButtons_{};
@@ -162,7 +171,6 @@ private:
     QLineEdit* eInfo = nullptr;
     QLabel* l60Hz = nullptr;
     QCheckBox* cbShowHints = nullptr;
-    QCheckBox* cbDC = nullptr;
     QCheckBox* cbStickDebug = nullptr;
     QFrame* pDebug = nullptr;
     QPlainTextEdit* mDebug = nullptr;

@@ -1,0 +1,46 @@
+#include "app/dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace lumeq {
+
+QString WidgetDialogs::openFile(const QString& title, const QStringList& filters) {
+    QFileDialog dialog(parent_, title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty())
+        dialog.selectNameFilter(filters.first());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+QString WidgetDialogs::saveFile(const QString& title, const QString& filter, const QString& defaultSuffix) {
+    QFileDialog dialog(parent_, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(defaultSuffix);
+    // An existing file is replaced without a question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+void WidgetDialogs::message(const QString& text) {
+    QMessageBox::information(parent_, QApplication::applicationName(), text, QMessageBox::Ok);
+}
+
+bool WidgetDialogs::confirm(const QString& text) {
+    const bool yes = QMessageBox::question(parent_, QApplication::applicationName(), text,
+                                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    if (!yes)
+        QApplication::beep();
+    return yes;
+}
+
+} // namespace lumeq

@@ -1,0 +1,41 @@
+#pragma once
+// The window's dialogs and message boxes behind one small interface, so that tests can answer them.
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace lumeq {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A file to open (it must exist); empty when the user cancels. `filters` in Qt's form
+    // ("Configuration files (*.qcf)"); the first one is selected.
+    virtual QString openFile(const QString& title, const QStringList& filters) = 0;
+    // A file to save to; `defaultSuffix` is added when the user types a name without one. Empty when
+    // the user cancels.
+    virtual QString saveFile(const QString& title, const QString& filter, const QString& defaultSuffix) = 0;
+    // A message box with an OK button.
+    virtual void message(const QString& text) = 0;
+    // A Yes/No question; No sounds the default beep.
+    virtual bool confirm(const QString& text) = 0;
+};
+
+// The real dialogs, parented to the window.
+class WidgetDialogs : public Dialogs {
+public:
+    explicit WidgetDialogs(QWidget* parent) : parent_(parent) {}
+
+    QString openFile(const QString& title, const QStringList& filters) override;
+    QString saveFile(const QString& title, const QString& filter, const QString& defaultSuffix) override;
+    void message(const QString& text) override;
+    bool confirm(const QString& text) override;
+
+private:
+    QWidget* parent_;
+};
+
+} // namespace lumeq

@@ -1,0 +1,97 @@
+// lumeq-cli check FILE: is the file a configuration the program loads, and does its CRC hold?
+
+#include "cli/command.h"
+#include "files/configfile.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace lumeq::cli {
+
+namespace {
+
+constexpr const char* kUsage = "usage: lumeq-cli check FILE";
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
+    return text;
+}
+
+// The info text between quotes, control characters written as \xNN so they cannot upset a terminal.
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            out += escape;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + "\"";
+}
+
+int check(const std::vector<std::string>& args) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::printf("%s\nValidates a configuration file (*.qcf) and tells what it holds.\n", kUsage);
+        return Success;
+    }
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
+        error(kUsage);
+        return UsageError;
+    }
+    const std::string& name = args[0];
+    const FileBytes content = readLoadFile(QFile::decodeName(name.c_str()));
+    if (!content.ok) {
+        error(content.error);
+        return BadInput;
+    }
+    const ConfigFile file = parseConfigFile(content.bytes);
+    if (file.error == ConfigFileError::Firmware) {
+        error(name + ": a firmware container (FWX); checking firmware files is not supported yet");
+        return BadInput;
+    }
+    if (!file.isConfiguration()) {
+        error(name + ": " + configFileProblem(file.error));
+        return BadInput;
+    }
+
+    std::printf("File:       %s\n", name.c_str());
+    std::printf("Type:       configuration file%s\n", file.oldFormat ? ", old MEM format" : " (MMN)");
+    std::printf("Info text:  %s\n", quoted(file.info).c_str());
+    std::printf("Data lines: %zu\n", file.dataLines);
+    if (file.crcHolds()) {
+        std::printf("CRC:        %s, holds\n", hex4(file.storedCrc).c_str());
+    } else {
+        std::printf("CRC:        %s stored, %s computed: does not hold\n", hex4(file.storedCrc).c_str(),
+                    hex4(file.computedCrc).c_str());
+    }
+    if (file.oldFormat) {
+        std::printf("Note:       %s\n", std::string(kOldFormatMessage).c_str());
+    }
+    const std::size_t bytesCarried = file.dataLines * kConfigLineBytes;
+    if (bytesCarried < kConfigSize) {
+        std::printf("Note:       image bytes %zu to %zu are missing and load as FF\n", bytesCarried, kConfigSize - 1);
+    }
+    if (file.ignoredDataLines > 0) {
+        std::printf("Note:       %zu data line(s) beyond the eighth do not fit into the image and are not loaded\n",
+                    file.ignoredDataLines);
+    }
+    if (!file.crcHolds()) {
+        error(name + ": " + std::string(kFileCorruptedMessage));
+        return BadInput;
+    }
+    return Success;
+}
+
+} // namespace
+
+LUMEQ_CLI_COMMAND("check", "check FILE", "validate a configuration file (*.qcf) and its CRC", &check)
+
+} // namespace lumeq::cli

@@ -1,0 +1,416 @@
+#include "editors/dimmingcurvepanel.h"
+
+#include "app/blockdiagram.h"
+#include "editors/outputeditor.h"
+#include "model/dimmingcurve.h"
+#include "model/layout.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include <filesystem>
+
+namespace lumeq {
+
+namespace {
+
+const QColor kMainGroup(192, 220, 192);
+const QColor kCurveRed(255, 0, 0);
+const QColor kGridMajor(190, 196, 200);
+const QColor kGridMinor(230, 233, 235);
+const QColor kAxis(40, 40, 40);
+
+const QString kCorrectionOff = QStringLiteral("Correction OFF");
+const QString kCurveFolder = QStringLiteral("DimmingCurve");
+
+constexpr int kMessagePointSize = 12;
+constexpr int kTickPointSize = 8;
+
+std::filesystem::path toPath(const QString& text) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(text.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(text).toStdString());
+#endif
+}
+
+QString fromPath(const std::filesystem::path& path) {
+#ifdef Q_OS_WIN
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
+}
+
+void fill(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// DimmingCurveChart
+
+DimmingCurveChart::DimmingCurveChart(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("iDimmingCurve"));
+    setFixedSize(kSize, kSize);
+}
+
+void DimmingCurveChart::clear() {
+    curve_.clear();
+    message_.clear();
+    update();
+}
+
+void DimmingCurveChart::showCurve(const std::vector<int>& points) {
+    curve_ = points;
+    update();
+}
+
+void DimmingCurveChart::showMessage(const QString& message) {
+    message_ = message;
+    update();
+}
+
+QPointF DimmingCurveChart::pointAt(int input, int output) {
+    return {static_cast<qreal>(kOriginX + kPixelsPerPercent * input),
+            static_cast<qreal>(kOriginY - kPixelsPerPercent * output)};
+}
+
+void DimmingCurveChart::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+
+    const int full = 100 * kPixelsPerPercent;
+    const int right = kOriginX + full;
+    const int top = kOriginY - full;
+
+    // Grid: a fine line every 5 %, a stronger one every 10 %.
+    for (int percent = 5; percent <= 100; percent += 5) {
+        painter.setPen(QPen(percent % 10 == 0 ? kGridMajor : kGridMinor, 1));
+        const int x = kOriginX + percent * kPixelsPerPercent;
+        const int y = kOriginY - percent * kPixelsPerPercent;
+        painter.drawLine(x, kOriginY, x, top);
+        painter.drawLine(kOriginX, y, right, y);
+    }
+
+    // Axes with their scales.
+    painter.setPen(QPen(kAxis, 1));
+    painter.drawLine(kOriginX, kOriginY, right, kOriginY);
+    painter.drawLine(kOriginX, kOriginY, kOriginX, top);
+    QFont tickFont = font();
+    tickFont.setPointSize(kTickPointSize);
+    painter.setFont(tickFont);
+    for (int percent = 0; percent <= 100; percent += 10) {
+        const int x = kOriginX + percent * kPixelsPerPercent;
+        const int y = kOriginY - percent * kPixelsPerPercent;
+        painter.drawLine(x, kOriginY, x, kOriginY + 4);
+        painter.drawLine(kOriginX - 4, y, kOriginX, y);
+        painter.drawText(QRect(x - 20, kOriginY + 6, 40, 14), Qt::AlignHCenter | Qt::AlignTop,
+                         QString::number(percent));
+        painter.drawText(QRect(kOriginX - 34, y - 7, 28, 14), Qt::AlignRight | Qt::AlignVCenter,
+                         QString::number(percent));
+    }
+    QFont captionFont = tickFont;
+    captionFont.setBold(true);
+    painter.setFont(captionFont);
+    painter.drawText(QRect(kOriginX, kOriginY + 24, full, 18), Qt::AlignHCenter | Qt::AlignTop,
+                     QStringLiteral("Input [%]"));
+    painter.save();
+    painter.translate(2, kOriginY - full / 2);
+    painter.rotate(-90);
+    painter.drawText(QRect(-full / 2, 0, full, 16), Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Output [%]"));
+    painter.restore();
+
+    if (curve_.size() == static_cast<std::size_t>(kCurvePoints)) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path(pointAt(0, curve_[0]));
+        for (int input = 1; input < kCurvePoints; ++input)
+            path.lineTo(pointAt(input, curve_[static_cast<std::size_t>(input)]));
+        painter.setPen(QPen(kCurveRed, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(path);
+    }
+
+    if (!message_.isEmpty()) {
+        QFont messageFont = font();
+        messageFont.setPointSize(kMessagePointSize);
+        painter.setFont(messageFont);
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(kMessageAt, QSize(kSize - kMessageAt.x(), 40)), Qt::AlignLeft | Qt::AlignTop, message_);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// DimmingCurvePanel
+
+DimmingCurvePanel::DimmingCurvePanel(EditorHost& host, OutputEditor& output, QWidget* parent)
+    : QFrame(parent), host_(host), output_(output) {
+    setObjectName(QStringLiteral("pDimmingCurve"));
+    setGeometry(0, 0, kWidth, kHeight);
+    setAutoFillBackground(true);
+    buildWidgets();
+    hide();
+
+    output_.setCurvePanel(this);
+    connect(output_.curveCheckBox(), &QCheckBox::toggled, this, [this] { cbDCClick(); });
+    connect(output_.curveButton(), &QPushButton::clicked, this, [this] { bDCClick(); });
+}
+
+void DimmingCurvePanel::buildWidgets() {
+    gbDimmingCurve = new QGroupBox(QStringLiteral("Select Dimming Curve"), this);
+    gbDimmingCurve->setObjectName(QStringLiteral("gbDimmingCurve"));
+    gbDimmingCurve->setGeometry(30, 56, 430, 500);
+    fill(gbDimmingCurve, kMainGroup);
+
+    lbDimmingCurve = new QListWidget(gbDimmingCurve);
+    lbDimmingCurve->setObjectName(QStringLiteral("lbDimmingCurve"));
+    lbDimmingCurve->setGeometry(14, 30, 402, 384);
+    lbDimmingCurve->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(lbDimmingCurve, &QListWidget::currentRowChanged, this, [this] { lbDimmingCurveClick(); });
+
+    bDCOk = new QPushButton(gbDimmingCurve);
+    bDCOk->setObjectName(QStringLiteral("bDCOk"));
+    bDCOk->setIcon(okButtonIcon());
+    bDCOk->setIconSize(QSize(26, 26));
+    bDCOk->setToolTip(QStringLiteral("OK"));
+    bDCOk->setGeometry(14, 430, 64, 48);
+    connect(bDCOk, &QPushButton::clicked, this, [this] { bDCOkClick(); });
+
+    bDCCancel = new QPushButton(gbDimmingCurve);
+    bDCCancel->setObjectName(QStringLiteral("bDCCancel"));
+    bDCCancel->setIcon(cancelButtonIcon());
+    bDCCancel->setIconSize(QSize(26, 26));
+    bDCCancel->setToolTip(QStringLiteral("Cancel"));
+    bDCCancel->setGeometry(88, 430, 64, 48);
+    connect(bDCCancel, &QPushButton::clicked, this, [this] { bDCCancelClick(); });
+
+    bDcHelp = new QPushButton(QStringLiteral("?"), gbDimmingCurve);
+    bDcHelp->setObjectName(QStringLiteral("bDcHelp"));
+    bDcHelp->setToolTip(QStringLiteral("Help"));
+    QFont helpFont = bDcHelp->font();
+    helpFont.setBold(true);
+    helpFont.setPointSize(14);
+    bDcHelp->setFont(helpFont);
+    bDcHelp->setGeometry(352, 430, 64, 48);
+    connect(bDcHelp, &QPushButton::clicked, this, &DimmingCurvePanel::helpRequested);
+
+    iDimmingCurve = new DimmingCurveChart(this);
+    iDimmingCurve->move(500, 56);
+}
+
+QString DimmingCurvePanel::entryCaption(int index) const {
+    if (index < 0 || index >= names_.size())
+        return QString();
+    const QString& name = names_.at(index);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}
+
+QString DimmingCurvePanel::chartMessage() const {
+    return iDimmingCurve->message();
+}
+
+void DimmingCurvePanel::selectRow(int row) {
+    const QSignalBlocker block(lbDimmingCurve);
+    lbDimmingCurve->setCurrentRow(row);
+}
+
+// Ticks or clears cbDC; a change runs cbDCClick as a user's click does.
+void DimmingCurvePanel::setCurveCheck(bool checked) {
+    output_.curveCheckBox()->setChecked(checked);
+}
+
+void DimmingCurvePanel::startUp() {
+    CurveState& curves = host_.curves();
+    curves.curveFilesFound = dimmCurve(true);
+    if (curves.curveIndex == -1)
+        return;
+    if (!curves.curveFilesFound || curves.curveIndex < 0 || curves.curveIndex >= names_.size()) {
+        // A curve that is not in the list is no choice.
+        curves.curveIndex = -1;
+        return;
+    }
+    QCheckBox* cbDC = output_.curveCheckBox();
+    cbDC->setText(entryCaption(curves.curveIndex));
+    if (cbDC->isChecked())
+        cbDCClick();
+    else
+        setCurveCheck(true);
+}
+
+bool DimmingCurvePanel::dimmCurve(bool listOnly) {
+    const CurveListing listing = listCurveFiles(toPath(host_.programDir() + kCurveFolder));
+    if (!listing.folderFound || listing.names.empty())
+        return false;
+
+    names_.clear();
+    for (const std::filesystem::path& name : listing.names)
+        names_.append(fromPath(name));
+    {
+        const QSignalBlocker block(lbDimmingCurve);
+        lbDimmingCurve->clear();
+        lbDimmingCurve->addItems(names_);
+    }
+    if (listOnly) {
+        iDimmingCurve->clear();
+        return true;
+    }
+
+    CurveState& curves = host_.curves();
+    if (curves.curveIndex < -1 || curves.curveIndex >= names_.size())
+        curves.curveIndex = -1;
+    if (curves.curveIndex == -1) {
+        selectRow(0);
+        lbOldItemIdx = 0;
+        show();
+        raise();
+        paintDC(true);
+    } else {
+        selectRow(curves.curveIndex);
+        lbOldItemIdx = curves.curveIndex;
+        paintDC(false);
+    }
+    return true;
+}
+
+void DimmingCurvePanel::paintDC(bool draw) {
+    CurveState& curves = host_.curves();
+    iDimmingCurve->clear();
+    const int row = lbDimmingCurve->currentRow();
+    if (row < 0 || row >= names_.size()) {
+        curves.dimmingCurve.clear();
+        return;
+    }
+    const QString file = host_.programDir() + kCurveFolder + QLatin1Char('/') + names_.at(row);
+    const CurveParse parsed = readCurveFile(toPath(file));
+    if (!parsed.ok()) {
+        // A broken file is no curve: nothing would be corrected through it.
+        curves.dimmingCurve.clear();
+        const std::string_view text = curveErrorText(parsed.error);
+        iDimmingCurve->showMessage(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+        return;
+    }
+    curves.dimmingCurve = parsed.points;
+    if (draw)
+        iDimmingCurve->showCurve(parsed.points);
+}
+
+void DimmingCurvePanel::cbDCClick() {
+    CurveState& curves = host_.curves();
+    QCheckBox* cbDC = output_.curveCheckBox();
+    if (cbDC->isChecked()) {
+        if (!dimmCurve(false)) {
+            // The curve files have gone since start-up: nothing to choose from.
+            setCurveCheck(false);
+            return;
+        }
+        if (!output_.isHidden()) {
+            show();
+            raise();
+        }
+        return;
+    }
+    curves.curveIndex = -1;
+    curves.dimmingCurve.clear();
+    output_.curveButton()->setEnabled(false);
+    cbDC->setText(kCorrectionOff);
+}
+
+void DimmingCurvePanel::bDCClick() {
+    host_.curves().curveIndex = -1;
+    if (!dimmCurve(false)) {
+        setCurveCheck(false);
+        return;
+    }
+    show();
+    raise();
+}
+
+void DimmingCurvePanel::lbDimmingCurveClick() {
+    const int row = lbDimmingCurve->currentRow();
+    if (row < 0 || row == lbOldItemIdx)
+        return;
+    lbOldItemIdx = row;
+    paintDC(true);
+}
+
+void DimmingCurvePanel::bDCOkClick() {
+    const int row = lbDimmingCurve->currentRow();
+    if (row < 0 || row >= names_.size()) {
+        bDCCancelClick();
+        return;
+    }
+    CurveState& curves = host_.curves();
+    curves.curveIndex = row;
+    output_.curveCheckBox()->setText(entryCaption(row));
+    if (output_.curveCheckBox()->isChecked())
+        paintDC(false); // the curve of the chosen entry, whatever was drawn last
+    else
+        setCurveCheck(true); // loads it through cbDCClick
+    hide();
+    output_.curveButton()->setEnabled(true);
+    if (!curves.levelsUncorrected && !host_.isDemo()) {
+        invCorrectDC();
+        output_.setOutput();
+    }
+}
+
+void DimmingCurvePanel::bDCCancelClick() {
+    CurveState& curves = host_.curves();
+    curves.dimmingCurve.clear();
+    curves.curveIndex = -1;
+    hide();
+    setCurveCheck(false);
+    output_.curveButton()->setEnabled(false);
+    output_.curveCheckBox()->setText(kCorrectionOff);
+}
+
+void DimmingCurvePanel::setUpOutputControls() {
+    QCheckBox* cbDC = output_.curveCheckBox();
+    QPushButton* bDC = output_.curveButton();
+    const int index = host_.curves().curveIndex;
+    bDC->setEnabled(true);
+    if (cbDC->isChecked() && index != -1) {
+        cbDC->setText(entryCaption(index));
+    } else if (cbDC->isChecked()) {
+        setCurveCheck(false);
+    } else {
+        bDC->setEnabled(false);
+        cbDC->setText(kCorrectionOff);
+    }
+}
+
+bool DimmingCurvePanel::correctDC() {
+    return lumeq::correctDC(host_.image(), host_.curves().dimmingCurve);
+}
+
+bool DimmingCurvePanel::invCorrectDC() {
+    CurveState& curves = host_.curves();
+    if (!output_.curveCheckBox()->isChecked() || curves.curveIndex == -1)
+        return false;
+    if (!lumeq::invCorrectDC(host_.image(), curves.dimmingCurve))
+        return false;
+    curves.levelsUncorrected = true;
+    refreshLevelLabels();
+    return true;
+}
+
+// The diagram's labels that print a level of the image.
+void DimmingCurvePanel::refreshLevelLabels() {
+    const Image& image = host_.image();
+    BlockDiagram& diagram = host_.diagram();
+    diagram.setLabelText(QStringLiteral("lMinLevel"), QStringLiteral("Min. Level=%1%").arg(image[img::MinLevel]));
+    diagram.setLabelText(QStringLiteral("lPO_Level"), QStringLiteral("L=%1%").arg(image[img::PowerOnLevel]));
+}
+
+} // namespace lumeq

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# lumeq-cli check and show on configuration files: what they print, their messages and exit codes.
+set -u
+cli="$1"
+data="${LUMEQ_TEST_DATA:-$(cd "$(dirname "$0")/../data" && pwd)}"
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+out="$tmp/out"
+err="$tmp/err"
+passed=0
+failed=0
+
+pass() { passed=$((passed + 1)); }
+fail() { echo "FAIL $*"; failed=$((failed + 1)); }
+
+run() { # name expected-exit command...
+    local name="$1" expected="$2"
+    shift 2
+    "$@" >"$out" 2>"$err"
+    local got=$?
+    if [ "$got" -eq "$expected" ]; then pass; else fail "$name: exit $got, expected $expected"; sed 's/^/    /' "$err"; fi
+}
+has() { # name file text: the file holds the text on some line
+    if grep -qF -- "$3" "$2"; then pass; else fail "$1: no '$3' in output"; sed 's/^/    /' "$2"; fi
+}
+lacks() { # name file text
+    if grep -qF -- "$3" "$2"; then fail "$1: unexpected '$3' in output"; else pass; fi
+}
+
+# The example file: a good configuration.
+run check-default 0 "$cli" check "$data/default.qcf"
+has check-default "$out" "configuration file (MMN)"
+has check-default "$out" "8A1C, holds"
+
+run show-default 0 "$cli" show "$data/default.qcf"
+for text in "Analog 1-10V" "Delay:" "Random" "22:00:00" "05:00:00" "OFF (Winter Time)" "Zero-cross switching:  ON"; do
+    has show-default "$out" "$text"
+done
+
+# Every setting in use, in the program's words.
+run show-full 0 "$cli" show "$data/dali_astro_mff_thermal.qcf"
+for text in 'Info text: "Str. 12"' "DALI linear" "Store POL:      ON" "01:30:00" "00,060 s/%" "High->Low" \
+    "-00:30:00" "ON (Summer Time)" "10:00" "Midnight Protect" "50000 h" "80 °C" "Relay at T1:         OFF"; do
+    has show-full "$out" "$text"
+done
+
+run show-json 0 "$cli" show --json "$data/dali_astro_mff_thermal.qcf"
+if command -v python3 >/dev/null; then
+    if python3 -m json.tool "$out" >/dev/null 2>&1; then pass; else fail "show --json: not valid JSON"; fi
+    value="$(python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); print(d["settings"]["output"]["type"], d["info"], d["settings"]["astro"]["steps"][1]["relay"])' "$out" 2>&1)"
+    [ "$value" = "DALI linear Str. 12 OFF" ] && pass || fail "show --json values: $value"
+else
+    echo "skip: no python3 to parse the JSON"
+fi
+
+# The old format loads with its note; lower-case hex and LF line ends read as well.
+run check-old-format 0 "$cli" check "$data/old_format_mem_lowercase_lf.qcf"
+has check-old-format "$out" "old MEM format"
+has check-old-format "$out" "Old Format: Please check Parameter!"
+run show-old-format 0 "$cli" show "$data/old_format_mem_lowercase_lf.qcf"
+has show-old-format "$err" "Old Format: Please check Parameter!"
+has show-old-format "$out" "Analog 1-10V"
+
+# One hex digit changed: the CRC no longer holds.
+sed '2s/^0C/0E/' "$data/default.qcf" >"$tmp/corrupted.qcf"
+run check-corrupted 1 "$cli" check "$tmp/corrupted.qcf"
+has check-corrupted "$err" "File is corrupted!"
+has check-corrupted "$out" "does not hold"
+run show-corrupted 1 "$cli" show "$tmp/corrupted.qcf"
+has show-corrupted "$err" "File is corrupted!"
+lacks show-corrupted "$out" "Analog 1-10V"
+run show-corrupted-no-load-check 0 "$cli" show --no-load-check "$tmp/corrupted.qcf"
+has show-corrupted-no-load-check "$out" "Output type:    PWM" # 0x0E: bit 1 set without DALI
+
+# Not a configuration at all.
+run check-not-configuration 1 "$cli" check "$data/not_a_configuration.txt"
+has check-not-configuration "$err" "Not a configuration or firmware file!"
+run show-not-configuration 1 "$cli" show "$data/not_a_configuration.txt"
+has show-not-configuration "$err" "Not a configuration or firmware file!"
+
+# Empty, missing, a directory, too large.
+: >"$tmp/empty.qcf"
+run check-empty 1 "$cli" check "$tmp/empty.qcf"
+has check-empty "$err" "no data lines"
+run check-missing 1 "$cli" check "$tmp/missing.qcf"
+has check-missing "$err" "missing.qcf"
+run check-directory 1 "$cli" check "$tmp"
+head -c 2000000 /dev/zero | tr '\0' '0' | cat "$data/default.qcf" - >"$tmp/huge.qcf"
+run check-huge 1 "$cli" check "$tmp/huge.qcf"
+has check-huge "$err" "Not a configuration or firmware file!"
+
+# Usage errors.
+run check-no-arguments 2 "$cli" check
+has check-no-arguments "$err" "usage: lumeq-cli check FILE"
+run check-two-files 2 "$cli" check "$data/default.qcf" "$data/default.qcf"
+run show-no-arguments 2 "$cli" show
+run show-unknown-option 2 "$cli" show --yaml "$data/default.qcf"
+run show-json-without-file 2 "$cli" show --json
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
