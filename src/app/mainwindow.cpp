@@ -2,10 +2,13 @@
 
 #include "app/blockdiagram.h"
 #include "app/dialogs.h"
+#include "app/pdfprojectpanel.h"
 #include "editors/dimmingcurvepanel.h"
 #include "editors/outputeditor.h"
 #include "files/configfile.h"
 #include "link/stickaccess.h"
+#include "report/harupdfwriter.h"
+#include "report/report.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -195,6 +198,9 @@ void MainWindow::buildWidgets() {
     outputEditor_ = new OutputEditor(*this, central);
     curvePanel_ = new DimmingCurvePanel(*this, *outputEditor_, central);
     outputEditor_->connectDiagram(*diagram_);
+    pdfPanel_ = new PdfProjectPanel(central);
+    connect(pdfPanel_, &PdfProjectPanel::okClicked, this, &MainWindow::bPdfOKClick);
+    connect(pdfPanel_, &PdfProjectPanel::cancelClicked, this, &MainWindow::bPdfCancelClick);
     DiagramHooks hooks;
     hooks.setDaliLog = [this](bool checked) { outputEditor_->setDaliLog(checked); };
     diagram_->setHooks(std::move(hooks));
@@ -472,6 +478,35 @@ void MainWindow::bLoadClick() {
     eeBlock = *loaded;
     eInfo->setText(QString::fromStdString(file.info));
     setDisplay();
+}
+
+void MainWindow::bPdfClick() {
+    formDisabled_ = true;
+    pdfPanel_->open();
+}
+
+void MainWindow::bPdfCancelClick() {
+    formDisabled_ = false;
+    pdfPanel_->hide();
+}
+
+void MainWindow::bPdfOKClick() {
+    HaruPdfWriter writer;
+    const std::time_t now = reportTime();
+    std::string error = writeReport(writer, eeBlock, pdfPanel_->project(), readHeaderLines(programDir_.toStdString()),
+                                    reportDateText(now), pdfDateTime(now));
+    if (error.empty()) {
+        const QString chosen =
+            dialogs_->saveFile(QStringLiteral("PDF"), QStringLiteral("PDF (*.pdf)"), QStringLiteral("pdf"));
+        if (!chosen.isEmpty())
+            error = writer.save(reportFilePath(chosen.toStdString()));
+    }
+    if (!error.empty()) {
+        // The dialog stays open; its cancel button closes it.
+        dialogs_->message(QString::fromStdString(error));
+        return;
+    }
+    bPdfCancelClick();
 }
 
 } // namespace lumeq

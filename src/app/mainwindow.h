@@ -28,6 +28,7 @@ class BlockDiagram;
 class Dialogs;
 class DimmingCurvePanel;
 class OutputEditor;
+class PdfProjectPanel;
 class StickAccess;
 
 class MainWindow : public QMainWindow, public EditorHost {
@@ -111,7 +112,9 @@ private:
     void actionClicked(void (MainWindow::*handler)());
     void bLoadClick();
     void bSaveClick();
-    void bPdfClick() {}
+    void bPdfClick();
+    void bPdfOKClick();
+    void bPdfCancelClick();
 
     std::unique_ptr<StickAccess> stick_;
     QString programDir_;
@@ -154,6 +157,7 @@ private:
     BlockDiagram* diagram_ = nullptr;
     OutputEditor* outputEditor_ = nullptr;
     DimmingCurvePanel* curvePanel_ = nullptr;
+    PdfProjectPanel* pdfPanel_ = nullptr;
     QFrame* pLogo = nullptr;
     QLabel* pVersion = nullptr;
     std::array<QPushButton*, 4> slotButtons_{};

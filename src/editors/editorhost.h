@@ -18,10 +18,10 @@ class BlockDiagram;
 
 // The dimming-curve choice, shared by the output editor, slot choice and writing.
 struct CurveState {
-    bool curveFilesFound = false;     // at least one curve file was listed at start-up
-    int curveIndex = -1;              // list index of the chosen curve, -1 = none
-    std::vector<int> dimmingCurve;    // the loaded curve: 101 points, or empty
-    bool levelsUncorrected = false;   // the inverse correction has been applied to the image
+    bool curveFilesFound = false;   // at least one curve file was listed at start-up
+    int curveIndex = -1;            // list index of the chosen curve, -1 = none
+    std::vector<int> dimmingCurve;  // the loaded curve: 101 points, or empty
+    bool levelsUncorrected = false; // the inverse correction has been applied to the image
 };
 
 class EditorHost {

@@ -70,8 +70,14 @@ struct RangeChange {
 RangeChange comboChange(int value, int newRange);
 
 // The slider tag: entry mode in bits 0-3; the dimming-engine editors put the step number above it.
-constexpr int sliderTag(EntryMode mode, int step = 0) { return step * 16 + static_cast<int>(mode); }
-constexpr int tagMode(int tag) { return tag & 0x0F; }
-constexpr int tagStep(int tag) { return tag >> 4; }
+constexpr int sliderTag(EntryMode mode, int step = 0) {
+    return step * 16 + static_cast<int>(mode);
+}
+constexpr int tagMode(int tag) {
+    return tag & 0x0F;
+}
+constexpr int tagStep(int tag) {
+    return tag >> 4;
+}
 
 } // namespace lumeq

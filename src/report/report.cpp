@@ -342,8 +342,12 @@ private:
 } // namespace
 
 HeaderLines readHeaderLines(const std::string& programDir) {
-    const QString path = QDir(QString::fromStdString(programDir)).filePath(QString::fromLatin1(kPdfIniName));
-    const IniFile ini = IniFile::load(path);
+    return readHeaderFile(
+        QDir(QString::fromStdString(programDir)).filePath(QString::fromLatin1(kPdfIniName)).toStdString());
+}
+
+HeaderLines readHeaderFile(const std::string& iniPath) {
+    const IniFile ini = IniFile::load(QString::fromStdString(iniPath));
     HeaderLines lines;
     const QString section = QStringLiteral("Header");
     lines.line1 = ini.value(section, QStringLiteral("Line1"), QString::fromStdString(lines.line1)).toStdString();

@@ -40,6 +40,8 @@ inline constexpr const char* kPdfIniName = "pdf.ini";
 // Reads the header lines from pdf.ini in the program's directory. A missing file or key gives the
 // default line; a key that is present but empty gives an empty line.
 HeaderLines readHeaderLines(const std::string& programDir);
+// The same from a named INI file (section "Header", keys "Line1" and "Line2").
+HeaderLines readHeaderFile(const std::string& iniPath);
 
 // The moment a report is made: the time in SOURCE_DATE_EPOCH when that holds a number of seconds
 // (reproducible output), otherwise now.

@@ -1,3 +1,4 @@
+#include "files/configfile.h"
 #include "report/harupdfwriter.h"
 
 #include "model/image.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -303,18 +305,11 @@ std::vector<Word> parseBbox(const std::string& xml, std::vector<std::pair<double
     return words;
 }
 
-TEST_F(HaruPdfWriterTest, PdftotextFindsEveryTextWhereItWasWritten) {
-    if (!toolAvailable("pdftotext"))
-        GTEST_SKIP() << "pdftotext is not installed";
-    const std::string file = path("report.pdf");
-    ASSERT_EQ(saveReport(file), "");
+// Every text the recording writer saw is in the PDF file at its place, as pdftotext reads it back.
+void expectTextsWhereRecorded(const std::string& file, const RecordingPdfWriter& recorded, std::size_t pages) {
     std::vector<std::pair<double, double>> pageSizes;
     const std::vector<Word> words = parseBbox(runTool("pdftotext -bbox '" + file + "' - 2>/dev/null"), pageSizes);
-    ASSERT_EQ(pageSizes, (std::vector<std::pair<double, double>>{{595, 842}, {595, 842}}));
-
-    // Where the report put its texts, as the recording writer saw them.
-    RecordingPdfWriter recorded;
-    ASSERT_EQ(writeReport(recorded, twoPageImage(), kProject, {}, "07.03.2024", kCreated), "");
+    ASSERT_EQ(pageSizes, (std::vector<std::pair<double, double>>(pages, {595, 842})));
     ASSERT_FALSE(recorded.texts.empty());
     for (const RecordedText& t : recorded.texts) {
         // The first word starts after any leading blanks; Helvetica 12 pt reaches 8.616 points above its
@@ -335,6 +330,47 @@ TEST_F(HaruPdfWriterTest, PdftotextFindsEveryTextWhereItWasWritten) {
             EXPECT_NEAR(found->xMax, t.x + test::helveticaWidth(t.text, t.bold, 12), 0.01) << t;
         }
     }
+}
+
+TEST_F(HaruPdfWriterTest, PdftotextFindsEveryTextWhereItWasWritten) {
+    if (!toolAvailable("pdftotext"))
+        GTEST_SKIP() << "pdftotext is not installed";
+    const std::string file = path("report.pdf");
+    ASSERT_EQ(saveReport(file), "");
+    RecordingPdfWriter recorded;
+    ASSERT_EQ(writeReport(recorded, twoPageImage(), kProject, {}, "07.03.2024", kCreated), "");
+    expectTextsWhereRecorded(file, recorded, 2);
+}
+
+// The command-line report of a configuration file, read back with poppler, against the recording writer.
+TEST_F(HaruPdfWriterTest, CommandLineReportReadsBackAsRecorded) {
+    const char* cli = std::getenv("LUMEQ_CLI");
+    if (!cli || !toolAvailable("pdftotext"))
+        GTEST_SKIP() << "needs LUMEQ_CLI and pdftotext";
+    const std::string qcf = path("two pages.qcf");
+    ASSERT_TRUE(saveConfigFile(QString::fromStdString(qcf), twoPageImage(), "Street").ok);
+    const std::string header = path("header.ini");
+    {
+        QFile ini(QString::fromStdString(header));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Header]\nLine1=Lumeq Test GmbH\nLine2=Hauptstra\xC3\x9F"
+                  "e 1, 10115 Berlin\n");
+    }
+    const std::string out = path("cli.pdf");
+    const std::string command = "SOURCE_DATE_EPOCH=1709800000 '" + std::string(cli) + "' report '" + qcf + "' -o '" +
+                                out + "' --project '" + kProject.name + "' --luminaire '" + kProject.luminaire +
+                                "' --driver '" + kProject.driver + "' --header '" + header + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+    // The image the program holds after loading that file.
+    const auto loaded =
+        applyConfigFile(defaultImage(), parseConfigFile(readFile(qcf)), {/*noLoadCheck*/ false, /*copyAstro*/ false});
+    ASSERT_TRUE(loaded.has_value());
+    RecordingPdfWriter recorded;
+    const HeaderLines lines{"Lumeq Test GmbH", "Hauptstra\xC3\x9F"
+                                               "e 1, 10115 Berlin"};
+    ASSERT_EQ(writeReport(recorded, *loaded, kProject, lines, reportDateText(1709800000), pdfDateTime(1709800000)), "");
+    expectTextsWhereRecorded(out, recorded, 2);
 }
 
 TEST_F(HaruPdfWriterTest, PdfinfoShowsDocumentInformation) {

@@ -1,0 +1,80 @@
+#include "app/pdfprojectpanel.h"
+
+#include "editors/outputeditor.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace lumeq {
+
+namespace {
+
+QLineEdit* addField(QGroupBox* box, QGridLayout* grid, int row, const char* label, const char* name, int length) {
+    auto* caption = new QLabel(QString::fromLatin1(label), box);
+    caption->setObjectName(QStringLiteral("l") + QLatin1String(name).mid(1));
+    auto* edit = new QLineEdit(box);
+    edit->setObjectName(QLatin1String(name));
+    edit->setMaxLength(length);
+    caption->setBuddy(edit);
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(edit, row, 1);
+    return edit;
+}
+
+QPushButton* iconButton(QWidget* parent, const char* name, const QIcon& icon, const QString& tip) {
+    auto* button = new QPushButton(icon, QString(), parent);
+    button->setObjectName(QLatin1String(name));
+    button->setIconSize(QSize(24, 24));
+    button->setFixedSize(40, 34);
+    button->setToolTip(tip);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+} // namespace
+
+PdfProjectPanel::PdfProjectPanel(QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("pPdfProjectName"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    setGeometry(330, 180, 380, 190);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* box = new QGroupBox(QStringLiteral("Project"), this);
+    box->setObjectName(QStringLiteral("gbPdfProject"));
+    box->setStyleSheet(QStringLiteral("QGroupBox#gbPdfProject { background-color: rgb(192, 220, 192); }"));
+    auto* grid = new QGridLayout(box);
+    eProjectName = addField(box, grid, 0, "Name", "eProjectName", kNameLength);
+    eLuminaire = addField(box, grid, 1, "Luminaire", "eLuminaire", kLuminaireLength);
+    eDriver = addField(box, grid, 2, "Driver", "eDriver", kDriverLength);
+    layout->addWidget(box);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    bPdfOK = iconButton(this, "bPdfOK", okButtonIcon(), QStringLiteral("Create the report"));
+    bPdfCancel = iconButton(this, "bPdfCancel", cancelButtonIcon(), QStringLiteral("Close"));
+    buttons->addWidget(bPdfOK);
+    buttons->addWidget(bPdfCancel);
+    layout->addLayout(buttons);
+
+    connect(bPdfOK, &QPushButton::clicked, this, &PdfProjectPanel::okClicked);
+    connect(bPdfCancel, &QPushButton::clicked, this, &PdfProjectPanel::cancelClicked);
+    hide();
+}
+
+ReportProject PdfProjectPanel::project() const {
+    return {eProjectName->text().toStdString(), eLuminaire->text().toStdString(), eDriver->text().toStdString()};
+}
+
+void PdfProjectPanel::open() {
+    show();
+    raise();
+    eProjectName->setFocus();
+}
+
+} // namespace lumeq

@@ -1,0 +1,112 @@
+// lumeq-cli report FILE.qcf -o OUT.pdf: the window's PDF report of a configuration, without the window.
+
+#include "cli/command.h"
+#include "files/configfile.h"
+#include "report/harupdfwriter.h"
+#include "report/report.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace lumeq::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: lumeq-cli report FILE.qcf -o OUT.pdf [--project NAME] [--luminaire TEXT] [--driver TEXT]\n"
+    "                        [--header FILE.ini] [--no-load-check]";
+
+// Cuts a text to at most `count` characters (not bytes), as the project dialog's edits do.
+std::string limitCharacters(const std::string& text, int count) {
+    return QString::fromStdString(text).left(count).toStdString();
+}
+
+int report(const std::vector<std::string>& args) {
+    std::string input, output, headerFile;
+    ReportProject project;
+    bool noLoadCheck = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s\nWrites the PDF report of a configuration file, as the window's PDF button does.\n"
+                        "The header lines come from pdf.ini beside lumeq-cli unless --header names another file.\n"
+                        "SOURCE_DATE_EPOCH fixes the creation date and the printed date.\n",
+                        kUsage);
+            return Success;
+        } else if ((arg == "-o" || arg == "--output") && hasValue) {
+            output = args[++i];
+        } else if (arg == "--project" && hasValue) {
+            project.name = limitCharacters(args[++i], 50);
+        } else if (arg == "--luminaire" && hasValue) {
+            project.luminaire = limitCharacters(args[++i], 25);
+        } else if (arg == "--driver" && hasValue) {
+            project.driver = limitCharacters(args[++i], 25);
+        } else if (arg == "--header" && hasValue) {
+            headerFile = args[++i];
+        } else if (arg == "--no-load-check") {
+            noLoadCheck = true;
+        } else if (!arg.empty() && arg[0] != '-' && input.empty()) {
+            input = arg;
+        } else {
+            error(kUsage);
+            return UsageError;
+        }
+    }
+    if (input.empty() || output.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+
+    const FileBytes content = readLoadFile(QFile::decodeName(input.c_str()));
+    if (!content.ok) {
+        error(content.error);
+        return BadInput;
+    }
+    const ConfigFile file = parseConfigFile(content.bytes);
+    if (!file.isConfiguration()) {
+        error(input + ": " + configFileProblem(file.error));
+        return BadInput;
+    }
+    // The image the window would hold after loading this file.
+    const auto image = applyConfigFile(defaultImage(), file, {noLoadCheck, false});
+    if (!image) {
+        error(input + ": " + std::string(kFileCorruptedMessage));
+        return BadInput;
+    }
+
+    HeaderLines header;
+    if (!headerFile.empty()) {
+        if (!QFileInfo(QFile::decodeName(headerFile.c_str())).isFile()) {
+            error(headerFile + ": no such header file");
+            return BadInput;
+        }
+        header = readHeaderFile(headerFile);
+    } else {
+        const std::string programDir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath().toStdString();
+        header = readHeaderLines(programDir);
+    }
+
+    HaruPdfWriter writer;
+    const std::time_t now = reportTime();
+    std::string failure = writeReport(writer, *image, project, header, reportDateText(now), pdfDateTime(now));
+    const std::string path = reportFilePath(output);
+    if (failure.empty())
+        failure = writer.save(path);
+    if (!failure.empty()) {
+        error(failure);
+        return BadInput;
+    }
+    std::printf("%s\n", path.c_str());
+    return Success;
+}
+
+} // namespace
+
+LUMEQ_CLI_COMMAND("report", "report FILE.qcf -o OUT.pdf [options]", "PDF report of a configuration", &report)
+
+} // namespace lumeq::cli
