@@ -1,7 +1,10 @@
+#include "link/blockreader.h"
+#include "link/blockwriter.h"
 #include "link/hidapifunctions.h"
 #include "link/hidapistick.h"
 #include "link/simstate.h"
 #include "link/simulatedstick.h"
+#include "link/slotrecords.h"
 #include "link/stickaccess.h"
 
 #include <QFile>
@@ -10,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -392,6 +396,266 @@ TEST_F(SimulatedStickFile, FactoryChoosesTheSimulatorByEnvironment) {
         qputenv("LUMEQ_SIMULATOR", saved);
     else
         qunsetenv("LUMEQ_SIMULATOR");
+}
+
+// ---- Writing, erasing and faults ----
+
+lumeq::Block patternedBlock(std::uint8_t seed) {
+    lumeq::Block block{};
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(seed ^ (i * 11));
+    return block;
+}
+
+// Writes a block the way the program does and returns the outcome of its confirmation check.
+lumeq::BlockWriteOutcome writeBlock(SimulatedStick& stick, std::uint16_t address, const lumeq::Block& block) {
+    lumeq::BlockWriter writer(address, block);
+    return lumeq::runBlockWrite(stick, writer, 64, {});
+}
+
+TEST_F(SimulatedStickFile, WriteBlockIsStoredConfirmedAndSaved) {
+    auto stick = foundStick(SimState::withModule());
+    // Data that looks like requests is still data while a block is being written.
+    lumeq::Block block = patternedBlock(0x21);
+    const Bytes lookalike = readRequest(0xFF80);
+    std::copy(lookalike.begin(), lookalike.end(), block.begin() + 8);
+
+    stick->writeData(Bytes{0xAA, 0x55, 0xF1, 0x10, 0x00, 0x40, 0x00, 0x00});
+    Bytes report(64);
+    EXPECT_FALSE(stick->readData(report)); // the request itself is not answered
+    EXPECT_TRUE(stick->receivingBlock());
+    for (const Bytes& data : lumeq::blockDataReports(block))
+        stick->writeData(data);
+    EXPECT_FALSE(stick->receivingBlock());
+    ASSERT_TRUE(stick->readData(report));
+    EXPECT_EQ(Bytes(report.begin(), report.begin() + 5), (Bytes{0xC0, 0x33, 0x00, 0x40, 0x01}));
+    EXPECT_FALSE(stick->readData(report));
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), stick->state().module.memory.begin() + 0x4000));
+    EXPECT_EQ(stick->state().module.memory[0x3FFF], 0xFF);
+    EXPECT_EQ(stick->state().module.memory[0x4080], 0xFF);
+
+    // The program restarts: the file holds the block.
+    const SimStateLoad reloaded = SimState::load(path());
+    ASSERT_TRUE(reloaded.state);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), reloaded.state->module.memory.begin() + 0x4000));
+}
+
+TEST_F(SimulatedStickFile, EraseAllBlanksTheWholeModuleAndSavesIt) {
+    SimState state = patternedModule();
+    auto stick = foundStick(state);
+    stick->writeData(Bytes{0xAA, 0x55, 0xFC, 0x00, 0x55, 0xAA, 0x00, 0x00});
+    Bytes report(64);
+    EXPECT_FALSE(stick->readData(report));
+    const auto& memory = stick->state().module.memory;
+    EXPECT_TRUE(std::all_of(memory.begin(), memory.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    const SimStateLoad reloaded = SimState::load(path());
+    ASSERT_TRUE(reloaded.state);
+    EXPECT_TRUE(*reloaded.state == SimState::withModule());
+
+    // A frame that only looks like erase all does nothing.
+    auto other = foundStick(patternedModule());
+    other->writeData(Bytes{0xAA, 0x55, 0xFC, 0x00, 0x00, 0x00, 0x00, 0x00});
+    EXPECT_EQ(other->state().module.memory[0x1234], patternedModule().module.memory[0x1234]);
+}
+
+TEST_F(SimulatedStickFile, ConfirmationFaults) {
+    const struct {
+        const char* name;
+        void (*fault)(lumeq::SimFaults&);
+        lumeq::BlockWriteOutcome outcome;
+        bool stored;
+    } cases[] = {
+        {"no fault", [](lumeq::SimFaults&) {}, lumeq::BlockWriteOutcome::Confirmed, true},
+        {"negative confirmation", [](lumeq::SimFaults& f) { f.confirmStatus = 0; }, lumeq::BlockWriteOutcome::Refused,
+         true},
+        {"confirmation of another block", [](lumeq::SimFaults& f) { f.confirmAddressOffset = 128; },
+         lumeq::BlockWriteOutcome::WrongAddress, true},
+        {"no answer", [](lumeq::SimFaults& f) { f.noAnswer = true; }, lumeq::BlockWriteOutcome::NoConfirmation, false},
+        {"answers lost", [](lumeq::SimFaults& f) { f.loseAnswersAfter = 0; }, lumeq::BlockWriteOutcome::NoConfirmation,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimState state = SimState::withModule();
+        c.fault(state.faults);
+        auto stick = foundStick(state);
+        const lumeq::Block block = patternedBlock(7);
+        EXPECT_EQ(writeBlock(*stick, 0xC000, block), c.outcome);
+        EXPECT_EQ(std::equal(block.begin(), block.end(), stick->state().module.memory.begin() + 0xC000), c.stored);
+    }
+}
+
+TEST_F(SimulatedStickFile, AnswersAreLostAfterTheGivenCount) {
+    SimState state = patternedModule();
+    state.faults.loseAnswersAfter = 5;
+    auto stick = foundStick(state);
+    stick->writeData(kReadControlBlock);
+    EXPECT_EQ(stick->pendingReports(), 5u);
+    // Found again, the count starts afresh.
+    ASSERT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
+    stick->writeData(kReadControlBlock);
+    EXPECT_EQ(stick->pendingReports(), 5u);
+}
+
+TEST_F(SimulatedStickFile, DelayedAnswersBecomeReadableOnTime) {
+    using namespace std::chrono_literals;
+    SimState state = SimState::withModule();
+    state.faults.delayPerReportMs = 3;
+    save(state);
+    auto now = std::chrono::steady_clock::time_point{} + 1h;
+    SimulatedStick stick(path(), [&] { return now; });
+    ASSERT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    stick.writeData(kReadControlBlock);
+    Bytes report(64);
+    EXPECT_FALSE(stick.readData(report));
+    now += 2ms;
+    EXPECT_FALSE(stick.readData(report));
+    now += 1ms;
+    ASSERT_TRUE(stick.readData(report)); // the header after 3 ms
+    EXPECT_EQ(report[1], 0x44);
+    EXPECT_FALSE(stick.readData(report));
+    now += 3ms;
+    EXPECT_TRUE(stick.readData(report));
+    now += 100ms; // everything that is due comes at once
+    int count = 0;
+    while (stick.readData(report))
+        ++count;
+    EXPECT_EQ(count, 15);
+}
+
+// ---- A module read and written through the simulator, as the program does it ----
+
+// A module whose slots M1 and M3 were written by Transfer.
+SimState moduleWithTwoSlots() {
+    SimState state = SimState::withModule();
+    for (const auto& [slot, name] : {std::pair{1, "North"}, std::pair{3, "South"}}) {
+        lumeq::TransferRequest request;
+        std::copy_n(state.module.memory.begin() + 0xFF80, 128, request.controlBlock.begin());
+        request.controlBlockRead = true;
+        request.slot = slot;
+        request.image = lumeq::defaultImage();
+        request.image[2] = static_cast<std::uint8_t>(slot * 10);
+        request.info = name;
+        lumeq::applyTransferPlan(*lumeq::planTransfer(request).plan, state.module.memory);
+    }
+    return state;
+}
+
+// Reads the module in 50 ms passes on a clock that only moves when a pass ends.
+lumeq::ModuleContents readThroughSimulator(const std::string& path, int* passes = nullptr) {
+    using namespace std::chrono_literals;
+    auto now = std::chrono::steady_clock::time_point{} + 1h;
+    SimulatedStick stick(path, [&] { return now; });
+    EXPECT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    lumeq::ModuleReadSequence sequence;
+    int count = 0;
+    const lumeq::ModuleContents contents = lumeq::runModuleRead(stick, sequence, 64, [&] {
+        now += 50ms;
+        ++count;
+    });
+    if (passes != nullptr)
+        *passes = count;
+    return contents;
+}
+
+TEST_F(SimulatedStickFile, ModuleReadFindsTheSlotsTransferWrote) {
+    SimState state = moduleWithTwoSlots();
+    state.faults.delayPerReportMs = 1;
+    save(state);
+    int passes = 0;
+    const lumeq::ModuleContents contents = readThroughSimulator(path(), &passes);
+    EXPECT_EQ(passes, 3); // each block within one 50 ms tick
+    ASSERT_EQ(contents.outcome, lumeq::ModuleReadOutcome::Module);
+    const auto& found = contents.directory.memorySlots;
+    EXPECT_EQ(found[0].mString, "North   ");
+    EXPECT_EQ(found[2].mString, "South   ");
+    EXPECT_TRUE(found[1].mEmpty);
+    EXPECT_TRUE(found[3].mEmpty);
+    for (const int slot : {1, 3}) {
+        SCOPED_TRACE(slot);
+        lumeq::Image image(128, 0x00);
+        const lumeq::SlotChoice choice = lumeq::takeSlotIntoImage(found[slot - 1], image, true);
+        EXPECT_TRUE(choice.decode.clean());
+        lumeq::Image expected = lumeq::defaultImage();
+        expected[2] = static_cast<std::uint8_t>(slot * 10);
+        EXPECT_EQ(lumeq::Image(image.begin(), image.begin() + 96),
+                  lumeq::Image(expected.begin(), expected.begin() + 96));
+    }
+}
+
+TEST_F(SimulatedStickFile, DataReadWithLostAnswersMarksTheSlotUnreadable) {
+    SimState state = moduleWithTwoSlots();
+    state.faults.loseAnswersAfter = 17 + 17 + 5; // control block, M1, then M3's header and 4 reports
+    save(state);
+    const lumeq::ModuleContents contents = readThroughSimulator(path());
+    ASSERT_EQ(contents.outcome, lumeq::ModuleReadOutcome::Module);
+    const auto& found = contents.directory.memorySlots;
+    EXPECT_FALSE(found[0].unreadable);
+    EXPECT_TRUE(found[2].unreadable);
+    EXPECT_NE(found[2].mData, found[0].mData);
+    lumeq::Image image(128, 0x00);
+    EXPECT_TRUE(lumeq::takeSlotIntoImage(found[2], image, false).usedDefault);
+}
+
+TEST_F(SimulatedStickFile, ControlBlockWithoutAnswerRefusesEveryWrite) {
+    SimState state = moduleWithTwoSlots();
+    state.faults.noAnswer = true;
+    save(state);
+    const lumeq::ModuleContents contents = readThroughSimulator(path());
+    EXPECT_EQ(contents.outcome, lumeq::ModuleReadOutcome::NoAnswer);
+    lumeq::TransferRequest request;
+    request.controlBlock = contents.controlBlock;
+    request.controlBlockRead = contents.controlBlockRead;
+    request.slot = 2;
+    request.image = lumeq::defaultImage();
+    EXPECT_FALSE(lumeq::planTransfer(request).plan);
+}
+
+TEST_F(SimulatedStickFile, TransferThenReadBack) {
+    save(moduleWithTwoSlots());
+    const lumeq::ModuleContents before = readThroughSimulator(path());
+    lumeq::TransferRequest request;
+    request.controlBlock = before.controlBlock;
+    request.controlBlockRead = before.controlBlockRead;
+    request.slot = 2;
+    request.image = lumeq::defaultImage();
+    request.image[3] = 77;
+    request.info = "Mitte";
+    const lumeq::TransferPlan plan = *lumeq::planTransfer(request).plan;
+    {
+        SimulatedStick stick(path());
+        ASSERT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+        lumeq::TransferRun run(plan);
+        const lumeq::TransferResult result = lumeq::runTransfer(stick, run, 64, {});
+        EXPECT_TRUE(result.ok) << result.errorCode;
+    }
+    const lumeq::ModuleContents after = readThroughSimulator(path());
+    EXPECT_EQ(after.controlBlock, lumeq::plannedControlBlock(plan));
+    EXPECT_EQ(after.directory.memorySlots[1].mString, "Mitte   ");
+    EXPECT_EQ(after.directory.memorySlots[1].mData, plan.blocks[0].bytes);
+    EXPECT_EQ(after.directory.memorySlots[0].mData, before.directory.memorySlots[0].mData);
+}
+
+TEST_F(SimulatedStickFile, NegativeConfirmationStopsTheTransferBeforeTheControlBlock) {
+    SimState state = moduleWithTwoSlots();
+    save(state);
+    const lumeq::ModuleContents before = readThroughSimulator(path());
+    state.faults.confirmStatus = 0;
+    save(state);
+    lumeq::TransferRequest request;
+    request.controlBlock = before.controlBlock;
+    request.controlBlockRead = true;
+    request.slot = 4;
+    request.image = lumeq::defaultImage();
+    request.info = "Refused";
+    SimulatedStick stick(path());
+    ASSERT_TRUE(stick.findHidDevice(kStickVendorId, kStickProductId));
+    lumeq::TransferRun run(*lumeq::planTransfer(request).plan);
+    const lumeq::TransferResult result = lumeq::runTransfer(stick, run, 64, {});
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(lumeq::transferErrorMessage(result.errorCode), "Firmware Write Error!CF");
+    EXPECT_TRUE(std::equal(before.controlBlock.begin(), before.controlBlock.end(),
+                           stick.state().module.memory.begin() + 0xFF80));
 }
 
 // This machine has no stick; hidapi may or may not be installed. Either way nothing is found.

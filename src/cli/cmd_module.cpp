@@ -1,0 +1,402 @@
+// lumeq-cli module info|read|write|erase: a module behind the programming stick (or the simulator named by
+// LUMEQ_SIMULATOR), through the same reading and writing code the window uses.
+
+#include "cli/command.h"
+#include "files/configfile.h"
+#include "link/blockreader.h"
+#include "link/blockwriter.h"
+#include "link/slotrecords.h"
+#include "link/stickaccess.h"
+#include "model/dimmingcurve.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace lumeq::cli {
+
+namespace {
+
+constexpr const char* kUsage = "usage: lumeq-cli module info\n"
+                               "       lumeq-cli module read --slot N -o FILE.qcf [--curve FILE.dc] [--copy-astro]\n"
+                               "       lumeq-cli module write --slot N FILE.qcf [--name TEXT] [--curve FILE.dc]\n"
+                               "                              [--no-load-check]\n"
+                               "       lumeq-cli module erase --yes";
+
+constexpr const char* kHelp =
+    "info lists the module's memory slots (name, length, address) and its firmware version.\n"
+    "read saves the configuration of slot N (1..4) to a configuration file; its info text is the slot's\n"
+    "name. --copy-astro keeps the astro data (image bytes 76..84) instead of clearing them.\n"
+    "write stores a configuration file in slot N as Transfer does, named by --name or else by the file's\n"
+    "info text, then reads the slot back and compares it; any difference fails.\n"
+    "--curve passes the levels through a dimming curve before writing, and back through its inverse after\n"
+    "reading (not for a DALI output), as the program does with the curve chosen in the window.\n"
+    "erase wipes the whole module; it needs --yes.\n"
+    "The stick is the simulator when LUMEQ_SIMULATOR names a state file (see lumeq-cli sim).";
+
+constexpr auto kPass = std::chrono::milliseconds(50); // one wait pass of the module read
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            out += escape;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
+    return text;
+}
+
+// The stick, found and ready, with its input report length.
+struct Link {
+    std::unique_ptr<StickAccess> stick;
+    std::size_t reportLength = 0;
+};
+
+std::optional<Link> openStick() {
+    Link link{createStickAccess(), 0};
+    if (!link.stick->libraryLoaded()) {
+        error("cannot use the stick: " + link.stick->description());
+        return std::nullopt;
+    }
+    if (!link.stick->findHidDevice(kStickVendorId, kStickProductId)) {
+        error("no programming stick found (" + link.stick->description() + ")");
+        return std::nullopt;
+    }
+    link.reportLength = static_cast<std::size_t>(link.stick->getInputReportLength() & 0xFF);
+    return link;
+}
+
+// Reads the control block and every filled slot, as start-up does. Only a module that answered gives a
+// result; a stick alone or no answer is an error.
+std::optional<ModuleContents> readModule(Link& link) {
+    ModuleReadSequence sequence;
+    const ModuleContents contents =
+        runModuleRead(*link.stick, sequence, link.reportLength, [] { std::this_thread::sleep_for(kPass); });
+    switch (contents.outcome) {
+    case ModuleReadOutcome::Module:
+        return contents;
+    case ModuleReadOutcome::StickAlone:
+        error("the stick answered by itself: there is no module behind it (stick mode)");
+        break;
+    case ModuleReadOutcome::NoAnswer:
+    case ModuleReadOutcome::Reading:
+        error("the module did not answer the read of its control block");
+        break;
+    }
+    return std::nullopt;
+}
+
+void sleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The points of a curve file, or an error message.
+std::optional<std::vector<int>> loadCurve(const std::string& path) {
+    const CurveParse curve = readCurveFile(path);
+    if (!curve.ok()) {
+        std::string reason(curveErrorText(curve.error));
+        if (reason.empty())
+            reason = "not a dimming curve";
+        error(path + ": " + reason);
+        return std::nullopt;
+    }
+    return curve.points;
+}
+
+// "--slot N" as a number from 1 to 4; 0 when it is not one.
+int slotNumber(const std::string& text) {
+    return text.size() == 1 && text[0] >= '1' && text[0] <= '4' ? text[0] - '0' : 0;
+}
+
+int info(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+    std::optional<Link> link = openStick();
+    if (!link)
+        return BadInput;
+    const std::optional<ModuleContents> contents = readModule(*link);
+    if (!contents)
+        return BadInput;
+    for (int n = 1; n <= kSlotCount; ++n) {
+        const TMemory& slot = contents->directory.memorySlots[static_cast<std::size_t>(n - 1)];
+        if (slot.mEmpty) {
+            std::printf("M%d  empty\n", n);
+            continue;
+        }
+        std::printf("M%d  filled  name %s  length %u  address 0x%s%s\n", n, quoted(slot.mString).c_str(), slot.mLength,
+                    hex4(slot.mAddress).c_str(), slot.unreadable ? "  (its data could not be read)" : "");
+    }
+    const FirmwareDescriptor& firmware = contents->directory.firmware;
+    if (firmware.valid)
+        std::printf("Firmware  version 1.%u, %u bytes\n", firmware.version, firmware.length);
+    else
+        std::printf("Firmware  none recorded\n");
+    return Success;
+}
+
+int read(const std::vector<std::string>& args) {
+    int slot = 0;
+    std::string output;
+    std::optional<std::string> curveFile;
+    bool copyAstro = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--slot" && i + 1 < args.size()) {
+            slot = slotNumber(args[++i]);
+            if (slot == 0) {
+                error("--slot takes a slot number from 1 to 4, not '" + args[i] + "'");
+                return UsageError;
+            }
+        } else if ((arg == "-o" || arg == "--output") && i + 1 < args.size()) {
+            output = args[++i];
+        } else if (arg == "--curve" && i + 1 < args.size()) {
+            curveFile = args[++i];
+        } else if (arg == "--copy-astro") {
+            copyAstro = true;
+        } else {
+            error(kUsage);
+            return UsageError;
+        }
+    }
+    if (slot == 0 || output.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+    std::optional<std::vector<int>> curve;
+    if (curveFile) {
+        curve = loadCurve(*curveFile);
+        if (!curve)
+            return BadInput;
+    }
+    std::optional<Link> link = openStick();
+    if (!link)
+        return BadInput;
+    const std::optional<ModuleContents> contents = readModule(*link);
+    if (!contents)
+        return BadInput;
+    const TMemory& memory = contents->directory.memorySlots[static_cast<std::size_t>(slot - 1)];
+    if (memory.mEmpty) {
+        error("slot M" + std::to_string(slot) + " is empty");
+        return BadInput;
+    }
+    if (memory.unreadable) {
+        error("the data of slot M" + std::to_string(slot) + " could not be read");
+        return BadInput;
+    }
+    Image image(kImageSize, 0x00); // as right after start-up
+    ImageHook invCorrect;
+    if (curve)
+        invCorrect = [&curve](Image& levels) { invCorrectDC(levels, *curve); };
+    const SlotChoice choice = takeSlotIntoImage(memory, image, copyAstro, invCorrect);
+    const SlotDecodeReport& report = choice.decode;
+    if (report.crcMismatches > 0)
+        std::fprintf(stderr, "lumeq-cli: warning: %d records of slot M%d fail their CRC; taken as they are\n",
+                     report.crcMismatches, slot);
+    if (report.oddLengths > 0 || report.bytesOutsideImage > 0 || report.cutAtBlockEnd)
+        std::fprintf(stderr, "lumeq-cli: warning: the record stream of slot M%d is not as this program writes it\n",
+                     slot);
+    const SaveResult saved = saveConfigFile(QString::fromStdString(output), image, memory.mString);
+    if (!saved.ok) {
+        error(saved.error);
+        return BadInput;
+    }
+    std::printf("slot M%d %s saved to %s\n", slot, quoted(memory.mString).c_str(), output.c_str());
+    return Success;
+}
+
+// The first difference between what was written and what was read back, or nothing.
+std::optional<std::string> firstDifference(const Block& written, const Block& read, const std::string& what) {
+    for (std::size_t i = 0; i < kBlockSize; ++i) {
+        if (written[i] != read[i]) {
+            char text[96];
+            std::snprintf(text, sizeof text, " differs at byte %zu: written %02X, read back %02X", i, written[i],
+                          read[i]);
+            return what + text;
+        }
+    }
+    return std::nullopt;
+}
+
+int write(const std::vector<std::string>& args) {
+    int slot = 0;
+    std::string input;
+    std::optional<std::string> name;
+    std::optional<std::string> curveFile;
+    bool noLoadCheck = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--slot" && i + 1 < args.size()) {
+            slot = slotNumber(args[++i]);
+            if (slot == 0) {
+                error("--slot takes a slot number from 1 to 4, not '" + args[i] + "'");
+                return UsageError;
+            }
+        } else if (arg == "--name" && i + 1 < args.size()) {
+            name = args[++i];
+        } else if (arg == "--curve" && i + 1 < args.size()) {
+            curveFile = args[++i];
+        } else if (arg == "--no-load-check") {
+            noLoadCheck = true;
+        } else if (arg.empty() || arg[0] == '-' || !input.empty()) {
+            error(kUsage);
+            return UsageError;
+        } else {
+            input = arg;
+        }
+    }
+    if (slot == 0 || input.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+    std::optional<std::vector<int>> curve;
+    if (curveFile) {
+        curve = loadCurve(*curveFile);
+        if (!curve)
+            return BadInput;
+    }
+
+    const FileBytes bytes = readLoadFile(QString::fromStdString(input));
+    if (!bytes.ok) {
+        error(bytes.error);
+        return BadInput;
+    }
+    const ConfigFile file = parseConfigFile(bytes.bytes);
+    if (!file.isConfiguration() || (!file.crcHolds() && !noLoadCheck)) {
+        error(input + ": " + configFileProblem(file.error));
+        return BadInput;
+    }
+    std::optional<Image> image = applyConfigFile(defaultImage(), file, {noLoadCheck, false});
+    if (!image) {
+        error(input + ": " + configFileProblem(file.error));
+        return BadInput;
+    }
+    // The levels go to the module through the curve, as Transfer passes them just before framing.
+    if (curve && !correctDC(*image, *curve))
+        std::fprintf(stderr, "lumeq-cli: note: the configuration drives a DALI output: the curve is not applied\n");
+
+    std::optional<Link> link = openStick();
+    if (!link)
+        return BadInput;
+    const std::optional<ModuleContents> contents = readModule(*link);
+    if (!contents)
+        return BadInput;
+
+    TransferRequest request;
+    request.controlBlock = contents->controlBlock;
+    request.controlBlockRead = contents->controlBlockRead;
+    request.slot = slot;
+    request.image = *image;
+    request.info = name.value_or(file.info);
+    TransferPlanResult planned = planTransfer(request);
+    if (!planned.plan) {
+        error(planned.error);
+        return BadInput;
+    }
+    const TransferPlan plan = *planned.plan;
+    TransferRun run(plan);
+    const TransferResult result = runTransfer(*link->stick, run, link->reportLength, sleepMs);
+    if (result.firmwareFailed)
+        error(transferErrorMessage(kFirmwareError));
+    if (!result.ok) {
+        error(transferErrorMessage(result.errorCode) + " (" + blockWriteOutcomeText(result.failure) + " at address " +
+              hex4(result.failedAddress) + ")");
+        return BadInput;
+    }
+
+    // Read the module afresh, as the program does after its restart, and compare.
+    if (!link->stick->findHidDevice(kStickVendorId, kStickProductId)) {
+        error("the stick is gone: the slot cannot be read back");
+        return BadInput;
+    }
+    const std::optional<ModuleContents> after = readModule(*link);
+    if (!after)
+        return BadInput;
+    const TMemory& stored = after->directory.memorySlots[static_cast<std::size_t>(slot - 1)];
+    std::optional<std::string> difference;
+    if (stored.mEmpty)
+        difference = "the slot reads back as empty";
+    else if (stored.unreadable)
+        difference = "the slot's data could not be read back";
+    else
+        difference = firstDifference(plan.blocks.front().bytes, stored.mData, "the slot's data");
+    if (!difference)
+        difference = firstDifference(result.controlBlockWritten, after->controlBlock, "the control block");
+    if (difference) {
+        error("slot M" + std::to_string(slot) + " was written, but " + *difference);
+        return BadInput;
+    }
+    std::printf("wrote slot M%d %s at address 0x%s and the control block; read back: identical\n", slot,
+                quoted(stored.mString).c_str(), hex4(slotAddress(slot)).c_str());
+    return Success;
+}
+
+int erase(const std::vector<std::string>& args) {
+    bool yes = false;
+    for (const std::string& arg : args) {
+        if (arg == "--yes") {
+            yes = true;
+        } else {
+            error(kUsage);
+            return UsageError;
+        }
+    }
+    if (!yes) {
+        error("erase wipes every slot of the module; add --yes to go ahead");
+        return UsageError;
+    }
+    std::optional<Link> link = openStick();
+    if (!link)
+        return BadInput;
+    if (!readModule(*link))
+        return BadInput;
+    eraseModule(*link->stick);
+    std::printf("erase sent; the module does not confirm it\n");
+    return Success;
+}
+
+int runModule(const std::vector<std::string>& args) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::printf("%s\n%s\n", kUsage, kHelp);
+        return Success;
+    }
+    if (args.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (args[0] == "info")
+        return info(rest);
+    if (args[0] == "read")
+        return read(rest);
+    if (args[0] == "write")
+        return write(rest);
+    if (args[0] == "erase")
+        return erase(rest);
+    error("unknown module command '" + args[0] + "'\n" + kUsage);
+    return UsageError;
+}
+
+} // namespace
+
+LUMEQ_CLI_COMMAND("module", "module info|read|write|erase ...",
+                  "read, write or erase a module through the stick or the simulator", &runModule)
+
+} // namespace lumeq::cli

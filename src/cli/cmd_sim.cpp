@@ -1,0 +1,323 @@
+// lumeq-cli sim init|show: simulator state files (LUMEQ_SIMULATOR) with a module whose slots hold
+// configurations, written exactly as the program's Transfer writes them.
+
+#include "cli/command.h"
+#include "files/configfile.h"
+#include "link/blockreader.h"
+#include "link/blockwriter.h"
+#include "link/simstate.h"
+#include "link/slotrecords.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumeq::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: lumeq-cli sim init STATE [--slots N=FILE.qcf[:NAME],...] [--stick-alone] [--fw-version N]\n"
+    "                              [--fault NAME=VALUE]...\n"
+    "       lumeq-cli sim show STATE";
+
+constexpr const char* kHelp =
+    "sim init writes a new state file: a stick with a blank module behind it (or, with --stick-alone, a\n"
+    "stick that answers by itself). --slots fills memory slots 1..4 from configuration files, as Transfer\n"
+    "writes them; the slot's name is NAME, or else the file's info text. --fw-version records firmware\n"
+    "version 1.N in the control block. --fault sets a fault of the [Faults] section (NoAnswer,\n"
+    "LoseAnswersAfter, ConfirmStatus, ConfirmAddressOffset, DelayPerReportMs); it may be repeated.\n"
+    "sim show prints the control block and the slots of a state file.\n"
+    "Point LUMEQ_SIMULATOR at the file to use it in place of the stick.";
+
+// Text between quotes, with control characters, quotes and backslashes as \xNN.
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            out += escape;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
+    return text;
+}
+
+struct SlotSource {
+    std::string file;
+    std::optional<std::string> name;
+};
+
+// "N=FILE[:NAME]". The file is the longest part before a ':' that names an existing file, so that names
+// may hold ':' and files without a name need no ':'.
+bool parseSlotSource(const std::string& item, int& slot, SlotSource& source, std::string& problem) {
+    const std::size_t equals = item.find('=');
+    if (equals != 1 || item[0] < '1' || item[0] > '4' || item.size() < 3) {
+        problem = "'" + item + "' is not N=FILE.qcf[:NAME] with a slot N from 1 to 4";
+        return false;
+    }
+    slot = item[0] - '0';
+    const std::string rest = item.substr(2);
+    if (QFileInfo(QString::fromStdString(rest)).isFile()) {
+        source = {rest, std::nullopt};
+        return true;
+    }
+    for (std::size_t colon = rest.rfind(':'); colon != std::string::npos && colon > 0;
+         colon = rest.rfind(':', colon - 1)) {
+        const std::string file = rest.substr(0, colon);
+        if (QFileInfo(QString::fromStdString(file)).isFile()) {
+            source = {file, rest.substr(colon + 1)};
+            return true;
+        }
+    }
+    problem = "no configuration file in '" + rest + "'";
+    return false;
+}
+
+// The configuration of a file, as the Load button takes it into a fresh image.
+bool loadConfiguration(const std::string& path, Image& image, std::string& info, std::string& problem) {
+    const FileBytes bytes = readLoadFile(QString::fromStdString(path));
+    if (!bytes.ok) {
+        problem = bytes.error;
+        return false;
+    }
+    const ConfigFile file = parseConfigFile(bytes.bytes);
+    if (!file.crcHolds()) {
+        problem = path + ": " + configFileProblem(file.error);
+        return false;
+    }
+    const std::optional<Image> loaded = applyConfigFile(defaultImage(), file, {});
+    if (!loaded) {
+        problem = path + ": not loaded";
+        return false;
+    }
+    image = *loaded;
+    info = file.info;
+    return true;
+}
+
+Block controlBlockOf(const SimState& state) {
+    Block block{};
+    std::copy_n(state.module.memory.begin() + kControlBlockAddress, kBlockSize, block.begin());
+    return block;
+}
+
+int init(const std::vector<std::string>& args) {
+    std::string path;
+    bool stickAlone = false;
+    std::optional<int> firmwareVersion;
+    std::map<int, SlotSource> sources;
+    std::vector<std::string> faults;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--stick-alone") {
+            stickAlone = true;
+        } else if ((arg == "--slots" || arg == "--fw-version" || arg == "--fault") && !hasValue) {
+            error(arg + " needs a value\n" + kUsage);
+            return UsageError;
+        } else if (arg == "--slots") {
+            const std::string list = args[++i];
+            std::size_t start = 0;
+            while (start <= list.size()) {
+                const std::size_t comma = std::min(list.find(',', start), list.size());
+                int slot = 0;
+                SlotSource source;
+                std::string problem;
+                if (!parseSlotSource(list.substr(start, comma - start), slot, source, problem)) {
+                    error(problem);
+                    return UsageError;
+                }
+                if (sources.count(slot) != 0) {
+                    error("slot " + std::to_string(slot) + " is given twice");
+                    return UsageError;
+                }
+                sources[slot] = source;
+                start = comma + 1;
+            }
+        } else if (arg == "--fw-version") {
+            const std::string& value = args[++i];
+            char* end = nullptr;
+            const long version = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || version < 0 || version > 255) {
+                error("--fw-version takes a number from 0 to 255, not '" + value + "'");
+                return UsageError;
+            }
+            firmwareVersion = static_cast<int>(version);
+        } else if (arg == "--fault") {
+            faults.push_back(args[++i]);
+        } else if (arg.empty() || arg[0] == '-' || !path.empty()) {
+            error(kUsage);
+            return UsageError;
+        } else {
+            path = arg;
+        }
+    }
+    if (path.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+    if (stickAlone && (!sources.empty() || firmwareVersion)) {
+        error("a stick alone has no module: --slots and --fw-version need a module");
+        return UsageError;
+    }
+
+    SimState state = stickAlone ? SimState::stickAlone() : SimState::withModule();
+    if (!faults.empty()) {
+        std::string text = state.toText() + "\n[Faults]\n";
+        for (const std::string& fault : faults)
+            text += fault + "\n";
+        SimStateLoad withFaults = SimState::fromText(text);
+        if (!withFaults.state || !withFaults.warnings.empty()) {
+            error("--fault: " + (withFaults.warnings.empty() ? withFaults.error : withFaults.warnings.front()));
+            return UsageError;
+        }
+        state = *withFaults.state;
+    }
+    if (firmwareVersion) {
+        const std::uint8_t entry[] = {
+            kEntryMark0, kEntryMark1, kFirmwareEntryKind,  static_cast<std::uint8_t>(*firmwareVersion),
+            0x00,        0x00,        kFirstFirmwareBlock, 0x00};
+        state.setModuleBytes(kControlBlockAddress + kFirmwareEntry * kDirectoryEntrySize, entry);
+    }
+    for (const auto& [slot, source] : sources) {
+        TransferRequest request;
+        std::string fileInfo;
+        std::string problem;
+        if (!loadConfiguration(source.file, request.image, fileInfo, problem)) {
+            error(problem);
+            return BadInput;
+        }
+        request.controlBlock = controlBlockOf(state);
+        request.controlBlockRead = true;
+        request.slot = slot;
+        request.info = source.name.value_or(fileInfo);
+        const TransferPlanResult planned = planTransfer(request);
+        if (!planned.plan) {
+            error(planned.error);
+            return BadInput;
+        }
+        applyTransferPlan(*planned.plan, state.module.memory);
+    }
+    std::string saveError;
+    if (!state.save(path, &saveError)) {
+        error(saveError);
+        return BadInput;
+    }
+    std::printf("created %s: %s\n", path.c_str(),
+                stickAlone ? "a stick without a module" : "a stick with a module behind it");
+    for (const auto& [slot, source] : sources)
+        std::printf("  M%d from %s\n", slot, source.file.c_str());
+    return Success;
+}
+
+int show(const std::vector<std::string>& args) {
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
+        error(kUsage);
+        return UsageError;
+    }
+    const SimStateLoad loaded = SimState::load(args[0]);
+    if (!loaded.state) {
+        error(loaded.error);
+        return BadInput;
+    }
+    for (const std::string& warning : loaded.warnings)
+        std::fprintf(stderr, "lumeq-cli: warning: %s: %s\n", args[0].c_str(), warning.c_str());
+    const SimState& state = *loaded.state;
+
+    const SimStick& stick = state.stick;
+    const std::string stickFirmware =
+        stick.firmwareVersion == 0xFF ? "not reported" : "1." + std::to_string(stick.firmwareVersion);
+    std::printf("Stick:     %s, device number %02X%02X%02X%02X, firmware %s, reports %d in / %d out\n",
+                stick.present ? "present" : "absent", stick.deviceNumber[0], stick.deviceNumber[1],
+                stick.deviceNumber[2], stick.deviceNumber[3], stickFirmware.c_str(), stick.inputReportLength,
+                stick.outputReportLength);
+    std::printf("Module:    %s\n", state.module.present ? "present" : "absent (the stick answers by itself)");
+    const SimFaults& f = state.faults;
+    std::string faults;
+    if (f.noAnswer)
+        faults += " NoAnswer";
+    if (f.loseAnswersAfter >= 0)
+        faults += " LoseAnswersAfter=" + std::to_string(f.loseAnswersAfter);
+    if (f.confirmStatus != 1)
+        faults += " ConfirmStatus=" + std::to_string(f.confirmStatus);
+    if (f.confirmAddressOffset != 0)
+        faults += " ConfirmAddressOffset=" + std::to_string(f.confirmAddressOffset);
+    if (f.delayPerReportMs != 0)
+        faults += " DelayPerReportMs=" + std::to_string(f.delayPerReportMs);
+    std::printf("Faults:    %s\n", faults.empty() ? "none" : faults.c_str() + 1);
+
+    const Block control = controlBlockOf(state);
+    std::printf("\nControl block (module address FF80):\n");
+    for (std::size_t row = 0; row < kBlockSize; row += 16) {
+        std::printf("  %s:", hex4(static_cast<unsigned>(kControlBlockAddress + row)).c_str());
+        for (std::size_t i = 0; i < 16; ++i)
+            std::printf(" %02X", control[row + i]);
+        std::printf("\n");
+    }
+
+    const ModuleDirectory directory = parseControlBlock(control);
+    std::printf("\nSlots:\n");
+    for (int n = 1; n <= kSlotCount; ++n) {
+        const TMemory& slot = directory.memorySlots[static_cast<std::size_t>(n - 1)];
+        if (slot.mEmpty) {
+            std::printf("  M%d  empty\n", n);
+            continue;
+        }
+        // mAddress is a multiple of 128 below 64 KiB, so the whole block lies in module memory.
+        Block data{};
+        std::copy_n(state.module.memory.begin() + slot.mAddress, kBlockSize, data.begin());
+        Image image(kImageSize, 0x00);
+        const SlotDecodeReport report = decodeSlotRecords(data, slot.mLength, image);
+        const std::string crc =
+            report.crcMismatches == 0 ? "CRC holds" : std::to_string(report.crcMismatches) + " CRC mismatches";
+        std::printf("  M%d  filled  name %s  length %u  address 0x%s  records %d, %s\n", n,
+                    quoted(slot.mString).c_str(), slot.mLength, hex4(slot.mAddress).c_str(), report.records,
+                    crc.c_str());
+    }
+    if (directory.firmware.valid)
+        std::printf("\nFirmware:  version 1.%u, %u bytes from block %u\n", directory.firmware.version,
+                    directory.firmware.length, directory.firmware.firstBlock);
+    else
+        std::printf("\nFirmware:  none recorded\n");
+    return Success;
+}
+
+int runSim(const std::vector<std::string>& args) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::printf("%s\n%s\n", kUsage, kHelp);
+        return Success;
+    }
+    if (args.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (args[0] == "init")
+        return init(rest);
+    if (args[0] == "show")
+        return show(rest);
+    error("unknown sim command '" + args[0] + "'\n" + kUsage);
+    return UsageError;
+}
+
+} // namespace
+
+LUMEQ_CLI_COMMAND("sim", "sim init|show STATE ...", "create or show a simulator state file (LUMEQ_SIMULATOR)", &runSim)
+
+} // namespace lumeq::cli

@@ -1,0 +1,223 @@
+#include "link/blockreader.h"
+
+#include "link/stickaccess.h"
+
+#include <algorithm>
+
+namespace lumeq {
+
+namespace {
+
+std::uint16_t word(const Block& block, std::size_t offset) {
+    return static_cast<std::uint16_t>(block[offset] | block[offset + 1] << 8);
+}
+
+bool entryIsValid(const Block& block, std::size_t entry, std::uint8_t kind) {
+    const std::size_t at = entry * kDirectoryEntrySize;
+    return block[at] == kEntryMark0 && block[at + 1] == kEntryMark1 && block[at + 2] == kind;
+}
+
+Bytes reportBuffer(std::size_t reportLength) {
+    return Bytes(std::max(reportLength, kDataReportSize), 0x00);
+}
+
+} // namespace
+
+Bytes BlockReader::readControlBlock() {
+    controlBlock_.fill(0x00);
+    controlFlag_ = true;
+    dataFlag_ = false;
+    countdown_ = 0;
+    running_ = true;
+    return readBlockFrame(kControlBlockAddress);
+}
+
+Bytes BlockReader::readDataBlock(std::uint16_t address) {
+    sendBlock_.fill(0x00);
+    controlFlag_ = false;
+    dataFlag_ = true;
+    countdown_ = 0;
+    running_ = true;
+    return readBlockFrame(address);
+}
+
+BlockReader::Event BlockReader::receive(std::span<const std::uint8_t> report) {
+    if (!running_)
+        return Event::Ignored;
+    const ModuleAnswer answer = classifyModuleAnswer(report);
+    if (answer.kind == ModuleAnswerKind::BlockHeader) {
+        countdown_ = std::min<int>(answer.dataLength / kDataReportSize, kBlockReports);
+        return Event::Header;
+    }
+    if (answer.kind == ModuleAnswerKind::StickAnswer) {
+        stickAnswered_ = true;
+        running_ = false;
+        return Event::StickAnswer;
+    }
+    if (countdown_ == 0)
+        return Event::Ignored;
+    Block& target = controlFlag_ ? controlBlock_ : sendBlock_;
+    const std::size_t offset = (kBlockReports - static_cast<std::size_t>(countdown_)) * kDataReportSize;
+    for (std::size_t i = 0; i < kDataReportSize; ++i)
+        target[offset + i] = i < report.size() ? report[i] : 0x00;
+    if (--countdown_ > 0)
+        return Event::Data;
+    running_ = false;
+    controlFlag_ = false;
+    dataFlag_ = false;
+    return Event::BlockComplete;
+}
+
+void BlockReader::abandon() {
+    running_ = false;
+    controlFlag_ = false;
+    dataFlag_ = false;
+    countdown_ = 0;
+}
+
+int drainReports(StickAccess& stick, BlockReader& reader, std::size_t reportLength, int maxReports) {
+    Bytes buffer = reportBuffer(reportLength);
+    int count = 0;
+    while (reader.running() && count < maxReports) {
+        std::fill(buffer.begin(), buffer.end(), 0x00);
+        if (!stick.readData(buffer))
+            break;
+        ++count;
+        reader.receive(buffer);
+    }
+    return count;
+}
+
+int discardWaitingReports(StickAccess& stick, std::size_t reportLength, int maxReports) {
+    Bytes buffer = reportBuffer(reportLength);
+    int count = 0;
+    while (count < maxReports && stick.readData(buffer))
+        ++count;
+    return count;
+}
+
+std::string slotNameFromBytes(std::span<const std::uint8_t> nameBytes) {
+    std::string name;
+    for (std::size_t i = 0; i < nameBytes.size() && i < kSlotNameLength; ++i) {
+        const std::uint8_t byte = nameBytes[i];
+        if (byte == kNameEnd)
+            break;
+        if (byte < 0x80) {
+            name.push_back(static_cast<char>(byte));
+        } else {
+            name.push_back(static_cast<char>(0xC0 | byte >> 6));
+            name.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+    return name;
+}
+
+ModuleDirectory parseControlBlock(const Block& controlBlock) {
+    ModuleDirectory directory;
+    for (int n = 0; n < kSlotCount; ++n) {
+        TMemory& slot = directory.memorySlots[static_cast<std::size_t>(n)];
+        const std::size_t at = static_cast<std::size_t>(n) * kDirectoryEntrySize;
+        if (!entryIsValid(controlBlock, static_cast<std::size_t>(n), kSlotEntryKind)) {
+            slot.mEmpty = true;
+            continue;
+        }
+        slot.mEmpty = false;
+        slot.mLength = word(controlBlock, at + 4);
+        slot.mAddress = static_cast<std::uint16_t>(kBlockSize * word(controlBlock, at + 6));
+        slot.mString = slotNameFromBytes(std::span(controlBlock).subspan(at + kSlotNameOffset, kSlotNameLength));
+    }
+    if (entryIsValid(controlBlock, kFirmwareEntry, kFirmwareEntryKind)) {
+        const std::size_t at = kFirmwareEntry * kDirectoryEntrySize;
+        directory.firmware.valid = true;
+        directory.firmware.version = controlBlock[at + 3];
+        directory.firmware.length = word(controlBlock, at + 4);
+        directory.firmware.firstBlock = word(controlBlock, at + 6);
+    }
+    return directory;
+}
+
+Bytes ModuleReadSequence::start() {
+    contents_ = ModuleContents();
+    pass_ = 0;
+    slot_ = 0;
+    return reader_.readControlBlock();
+}
+
+void ModuleReadSequence::nextSlot(Step& step) {
+    pass_ = 0;
+    for (int n = slot_ + 1; n <= kSlotCount; ++n) {
+        const TMemory& slot = contents_.directory.memorySlots[static_cast<std::size_t>(n - 1)];
+        if (!slot.mEmpty) {
+            slot_ = n;
+            step.request = reader_.readDataBlock(slot.mAddress);
+            return;
+        }
+    }
+    slot_ = 0;
+    contents_.outcome = ModuleReadOutcome::Module;
+    step.finished = true;
+}
+
+ModuleReadSequence::Step ModuleReadSequence::endOfPass() {
+    Step step;
+    step.pass = pass_;
+    if (finished()) {
+        step.finished = true;
+        return step;
+    }
+    const bool outOfTime = pass_ >= lastPass_;
+    ++pass_;
+
+    if (slot_ == 0) {
+        // Waiting for the control block.
+        if (reader_.stickAnswered()) {
+            contents_.outcome = ModuleReadOutcome::StickAlone;
+            step.finished = true;
+        } else if (!reader_.controlFlag()) {
+            contents_.controlBlockRead = true;
+            contents_.controlBlock = reader_.controlBlock();
+            contents_.directory = parseControlBlock(contents_.controlBlock);
+            nextSlot(step);
+        } else if (outOfTime) {
+            reader_.abandon();
+            contents_.outcome = ModuleReadOutcome::NoAnswer;
+            contents_.controlBlock = reader_.controlBlock();
+            for (TMemory& slot : contents_.directory.memorySlots)
+                slot.unreadable = true;
+            step.finished = true;
+        }
+        return step;
+    }
+
+    // Waiting for the data of slot slot_. A stick answer stops reception for good, so the block will not
+    // come: that counts as running out of time at once.
+    TMemory& slot = contents_.directory.memorySlots[static_cast<std::size_t>(slot_ - 1)];
+    if (!reader_.dataFlag()) {
+        slot.mData = reader_.sendBlock();
+        nextSlot(step);
+    } else if (outOfTime || reader_.stickAnswered()) {
+        reader_.abandon();
+        slot.mData = reader_.sendBlock();
+        slot.unreadable = true;
+        step.discardWaiting = true;
+        nextSlot(step);
+    }
+    return step;
+}
+
+ModuleContents runModuleRead(StickAccess& stick, ModuleReadSequence& sequence, std::size_t reportLength,
+                             const std::function<void()>& waitPass) {
+    stick.writeData(sequence.start());
+    while (!sequence.finished()) {
+        waitPass();
+        drainReports(stick, sequence.reader(), reportLength);
+        const ModuleReadSequence::Step step = sequence.endOfPass();
+        if (step.discardWaiting)
+            discardWaitingReports(stick, reportLength);
+        if (!step.request.empty())
+            stick.writeData(step.request);
+    }
+    return sequence.contents();
+}
+
+} // namespace lumeq
