@@ -1,6 +1,6 @@
 #include "app/pdfprojectpanel.h"
 
-#include "editors/outputeditor.h"
+#include "editors/editorbuttons.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -26,16 +26,6 @@ QLineEdit* addField(QGroupBox* box, QGridLayout* grid, int row, const char* labe
     return edit;
 }
 
-QPushButton* iconButton(QWidget* parent, const char* name, const QIcon& icon, const QString& tip) {
-    auto* button = new QPushButton(icon, QString(), parent);
-    button->setObjectName(QLatin1String(name));
-    button->setIconSize(QSize(24, 24));
-    button->setFixedSize(40, 34);
-    button->setToolTip(tip);
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
-
 } // namespace
 
 PdfProjectPanel::PdfProjectPanel(QWidget* parent) : QFrame(parent) {
@@ -56,8 +46,10 @@ PdfProjectPanel::PdfProjectPanel(QWidget* parent) : QFrame(parent) {
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    bPdfOK = iconButton(this, "bPdfOK", okButtonIcon(), QStringLiteral("Create the report"));
-    bPdfCancel = iconButton(this, "bPdfCancel", cancelButtonIcon(), QStringLiteral("Close"));
+    bPdfOK = makeEditorButton(this, "bPdfOK", EditorButton::Ok, QStringLiteral("Create the report"), 24);
+    bPdfCancel = makeEditorButton(this, "bPdfCancel", EditorButton::Cancel, QStringLiteral("Close"), 24);
+    bPdfOK->setFixedSize(40, 34);
+    bPdfCancel->setFixedSize(40, 34);
     buttons->addWidget(bPdfOK);
     buttons->addWidget(bPdfCancel);
     layout->addLayout(buttons);

@@ -15,28 +15,6 @@ namespace {
 
 constexpr const char* kUsage = "usage: lumeq-cli check FILE";
 
-std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
-    return text;
-}
-
-// The info text between quotes, control characters written as \xNN so they cannot upset a terminal.
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            out += escape;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out + "\"";
-}
-
 int check(const std::vector<std::string>& args) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::printf("%s\nValidates a configuration file (*.qcf) and tells what it holds.\n", kUsage);

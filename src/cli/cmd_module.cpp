@@ -41,27 +41,6 @@ constexpr const char* kHelp =
 
 constexpr auto kPass = std::chrono::milliseconds(50); // one wait pass of the module read
 
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            out += escape;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
-    return text;
-}
-
 // The stick, found and ready, with its input report length.
 struct Link {
     std::unique_ptr<StickAccess> stick;
@@ -377,21 +356,8 @@ int runModule(const std::vector<std::string>& args) {
         std::printf("%s\n%s\n", kUsage, kHelp);
         return Success;
     }
-    if (args.empty()) {
-        error(kUsage);
-        return UsageError;
-    }
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "info")
-        return info(rest);
-    if (args[0] == "read")
-        return read(rest);
-    if (args[0] == "write")
-        return write(rest);
-    if (args[0] == "erase")
-        return erase(rest);
-    error("unknown module command '" + args[0] + "'\n" + kUsage);
-    return UsageError;
+    return runSubcommand(args, {{"info", &info}, {"read", &read}, {"write", &write}, {"erase", &erase}}, "module",
+                         kUsage);
 }
 
 } // namespace

@@ -17,12 +17,6 @@ namespace {
 
 constexpr const char* kUsage = "usage: lumeq-cli show FILE.qcf [--json] [--no-load-check]";
 
-std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
-    return text;
-}
-
 // Control characters as \xNN, so that an odd info text cannot upset a terminal.
 std::string printable(const std::string& text) {
     std::string out;

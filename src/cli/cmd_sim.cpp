@@ -37,26 +37,6 @@ constexpr const char* kHelp =
     "Point LUMEQ_SIMULATOR at the file to use it in place of the stick.";
 
 // Text between quotes, with control characters, quotes and backslashes as \xNN.
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            out += escape;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
-    return text;
-}
 
 struct SlotSource {
     std::string file;
@@ -303,17 +283,7 @@ int runSim(const std::vector<std::string>& args) {
         std::printf("%s\n%s\n", kUsage, kHelp);
         return Success;
     }
-    if (args.empty()) {
-        error(kUsage);
-        return UsageError;
-    }
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "init")
-        return init(rest);
-    if (args[0] == "show")
-        return show(rest);
-    error("unknown sim command '" + args[0] + "'\n" + kUsage);
-    return UsageError;
+    return runSubcommand(args, {{"init", &init}, {"show", &show}}, "sim", kUsage);
 }
 
 } // namespace

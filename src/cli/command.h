@@ -2,6 +2,7 @@
 // Commands of lumeq-cli. Each command lives in its own cmd_*.cpp and registers itself with
 // LUMEQ_CLI_COMMAND; main() dispatches on the first argument.
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,19 @@ bool registerCommand(const Command& command);
 
 // Prints "lumeq-cli: <message>" to stderr.
 void error(const std::string& message);
+
+// Runs the subcommand named by args[0] ("module read ...") with the arguments after it.
+struct Subcommand {
+    const char* name;
+    int (*run)(const std::vector<std::string>& args);
+};
+int runSubcommand(const std::vector<std::string>& args, std::initializer_list<Subcommand> subcommands,
+                  const char* command, const char* usage);
+
+// A text between quotes, control characters written as \xNN so they cannot upset a terminal.
+std::string quoted(const std::string& text);
+// Four upper-case hexadecimal digits.
+std::string hex4(unsigned value);
 
 } // namespace lumeq::cli
 

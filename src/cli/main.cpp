@@ -33,6 +33,41 @@ void error(const std::string& message) {
     std::fprintf(stderr, "lumeq-cli: %s\n", message.c_str());
 }
 
+int runSubcommand(const std::vector<std::string>& args, std::initializer_list<Subcommand> subcommands,
+                  const char* command, const char* usage) {
+    if (args.empty()) {
+        error(usage);
+        return UsageError;
+    }
+    for (const Subcommand& sub : subcommands) {
+        if (args[0] == sub.name)
+            return sub.run(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    error("unknown " + std::string(command) + " command '" + args[0] + "'\n" + usage);
+    return UsageError;
+}
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            out += escape;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
+    return text;
+}
+
 } // namespace lumeq::cli
 
 namespace {

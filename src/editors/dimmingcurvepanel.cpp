@@ -1,5 +1,7 @@
 #include "editors/dimmingcurvepanel.h"
 
+#include "editors/editorbuttons.h"
+
 #include "app/blockdiagram.h"
 #include "editors/outputeditor.h"
 #include "model/dimmingcurve.h"
@@ -178,19 +180,11 @@ void DimmingCurvePanel::buildWidgets() {
     lbDimmingCurve->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(lbDimmingCurve, &QListWidget::currentRowChanged, this, [this] { lbDimmingCurveClick(); });
 
-    bDCOk = new QPushButton(gbDimmingCurve);
-    bDCOk->setObjectName(QStringLiteral("bDCOk"));
-    bDCOk->setIcon(okButtonIcon());
-    bDCOk->setIconSize(QSize(26, 26));
-    bDCOk->setToolTip(QStringLiteral("OK"));
+    bDCOk = makeEditorButton(gbDimmingCurve, "bDCOk", EditorButton::Ok, QStringLiteral("OK"), 26);
     bDCOk->setGeometry(14, 430, 64, 48);
     connect(bDCOk, &QPushButton::clicked, this, [this] { bDCOkClick(); });
 
-    bDCCancel = new QPushButton(gbDimmingCurve);
-    bDCCancel->setObjectName(QStringLiteral("bDCCancel"));
-    bDCCancel->setIcon(cancelButtonIcon());
-    bDCCancel->setIconSize(QSize(26, 26));
-    bDCCancel->setToolTip(QStringLiteral("Cancel"));
+    bDCCancel = makeEditorButton(gbDimmingCurve, "bDCCancel", EditorButton::Cancel, QStringLiteral("Cancel"), 26);
     bDCCancel->setGeometry(88, 430, 64, 48);
     connect(bDCCancel, &QPushButton::clicked, this, [this] { bDCCancelClick(); });
 

@@ -1,6 +1,7 @@
 #include "editors/outputeditor.h"
 
 #include "editors/dimmingcurvepanel.h"
+#include "editors/editorbuttons.h"
 #include "editors/valueslider.h"
 #include "model/layout.h"
 
@@ -31,21 +32,6 @@ constexpr int kMinLevelMax = 100;
 
 using Switch = BlockDiagram::Switch;
 
-// Draws an icon at a few sizes so that it stays sharp on high-density screens.
-template <typename Draw> QIcon drawnIcon(Draw draw) {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        draw(painter, static_cast<qreal>(size));
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
-
 void fill(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
@@ -54,25 +40,6 @@ void fill(QWidget* widget, const QColor& colour) {
 }
 
 } // namespace
-
-QIcon okButtonIcon() {
-    return drawnIcon([](QPainter& painter, qreal s) {
-        QPen pen(QColor(0, 140, 60), s * 0.16, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-        painter.setPen(pen);
-        const QPointF tick[] = {{s * 0.18, s * 0.54}, {s * 0.42, s * 0.78}, {s * 0.84, s * 0.24}};
-        painter.drawPolyline(tick, 3);
-    });
-}
-
-QIcon cancelButtonIcon() {
-    return drawnIcon([](QPainter& painter, qreal s) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(205, 30, 30));
-        painter.drawEllipse(QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88));
-        painter.setBrush(Qt::white);
-        painter.drawRoundedRect(QRectF(s * 0.22, s * 0.42, s * 0.56, s * 0.16), s * 0.03, s * 0.03);
-    });
-}
 
 OutputEditor::OutputEditor(EditorHost& host, QWidget* parent) : QFrame(parent), host_(host) {
     setObjectName(QStringLiteral("pOutput"));
@@ -150,19 +117,11 @@ void OutputEditor::buildWidgets() {
     pMinLevel->hide();
     connect(sbMinLevel, &QScrollBar::valueChanged, this, [this] { sbMinLevelChange(); });
 
-    bOutput_OK = new QPushButton(gbOutput);
-    bOutput_OK->setObjectName(QStringLiteral("bOutput_OK"));
-    bOutput_OK->setIcon(okButtonIcon());
-    bOutput_OK->setIconSize(QSize(24, 24));
-    bOutput_OK->setToolTip(QStringLiteral("OK"));
+    bOutput_OK = makeEditorButton(gbOutput, "bOutput_OK", EditorButton::Ok, QStringLiteral("OK"), 24);
     bOutput_OK->setGeometry(220, 22, 42, 40);
     connect(bOutput_OK, &QPushButton::clicked, this, [this] { bOutput_OKClick(); });
 
-    bOutput_Cancel = new QPushButton(gbOutput);
-    bOutput_Cancel->setObjectName(QStringLiteral("bOutput_Cancel"));
-    bOutput_Cancel->setIcon(cancelButtonIcon());
-    bOutput_Cancel->setIconSize(QSize(24, 24));
-    bOutput_Cancel->setToolTip(QStringLiteral("Cancel"));
+    bOutput_Cancel = makeEditorButton(gbOutput, "bOutput_Cancel", EditorButton::Cancel, QStringLiteral("Cancel"), 24);
     bOutput_Cancel->setGeometry(220, 70, 42, 40);
     connect(bOutput_Cancel, &QPushButton::clicked, this, [this] { bOutput_CancelClick(); });
 }

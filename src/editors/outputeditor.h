@@ -29,10 +29,6 @@ namespace lumeq {
 
 class DimmingCurvePanel;
 
-// The icons of the editors' OK (a green tick) and Cancel (a red no-entry sign) buttons.
-QIcon okButtonIcon();
-QIcon cancelButtonIcon();
-
 class OutputEditor : public QFrame {
     Q_OBJECT
 
