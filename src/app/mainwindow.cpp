@@ -6,6 +6,8 @@
 #include "editors/dimmingcurvepanel.h"
 #include "editors/outputeditor.h"
 #include "files/configfile.h"
+#include "link/blockwriter.h"
+#include "link/slotrecords.h"
 #include "link/stickaccess.h"
 #include "report/harupdfwriter.h"
 #include "report/report.h"
@@ -27,13 +29,20 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <chrono>
+#include <thread>
+
 namespace lumeq {
 
 namespace {
 
-constexpr int kControlBlockAddress = 0xFF80;
-constexpr int kBlockSize = 128;
-constexpr int kDataReportSize = 8;
+// Slot button colours: a slot that holds a configuration, and an empty one.
+const QColor kFilledSlotColour(166, 202, 240);
+const QColor kEmptySlotColour(0, 255, 0);
+constexpr const char* kConfirmText = "Are youe sure?";
+constexpr const char* kNoAnswerMessage =
+    "The module did not answer. Its memory slots could not be read, so nothing can be written to it "
+    "in this run. Check the connection to the module and start the program again.";
 // The debug panel lies this far below its place until the debug option brings it up.
 constexpr int kDebugPanelOffset = 1000;
 
@@ -47,6 +56,17 @@ constexpr int kActionX = 350;
 
 int actionX(int slot) {
     return kActionX + slot * kButtonStep;
+}
+
+QString fromStd(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+void setButtonColour(QPushButton* button, const QColor& colour) {
+    QPalette pal = button->palette();
+    pal.setColor(QPalette::Button, colour);
+    button->setPalette(pal);
+    button->setAutoFillBackground(true);
 }
 
 } // namespace
@@ -124,6 +144,7 @@ void MainWindow::buildWidgets() {
         const QByteArray name = "bM" + QByteArray::number(i + 1);
         slotButtons_[i] =
             makeButton(name.constData(), QStringLiteral("M%1").arg(i + 1), 10 + i * 52, kBarY, 46, kButtonH);
+        connect(slotButtons_[i], &QPushButton::clicked, this, [this, i] { slotClick(i + 1); });
     }
     lInfo = new QLabel(QStringLiteral("Info:"), central);
     lInfo->setObjectName(QStringLiteral("lInfo"));
@@ -132,7 +153,6 @@ void MainWindow::buildWidgets() {
     eInfo = new QLineEdit(central);
     eInfo->setObjectName(QStringLiteral("eInfo"));
     eInfo->setGeometry(256, kBarY + 2, 84, 24);
-    eInfo->setMaxLength(8);
     eInfo->hide();
 
     // Buttons that never show together share a place: Cancel/Update FW, Erase ALL/ReRead.
@@ -148,6 +168,10 @@ void MainWindow::buildWidgets() {
     connect(bLoad, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bLoadClick); });
     connect(bSave, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bSaveClick); });
     connect(bPdf, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bPdfClick); });
+    connect(bMemCancel, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bMemCancelClick); });
+    connect(bMemClear, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bMemClearClick); });
+    connect(bMemStore, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bMemStoreClick); });
+    connect(bErase, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bEraseClick); });
 
     pbFWUpdate = new QProgressBar(central);
     pbFWUpdate->setObjectName(QStringLiteral("pbFWUpdate"));
@@ -288,28 +312,21 @@ void MainWindow::formActivate() {
         setBusyCursor(true);
         usbStick = false;
 
-        readControlBlock();
-        bool answered = false;
-        for (int pass = 0; pass <= timing_.maxPass && !closing_; ++pass) {
-            pause(timing_.passMs);
-            if (pass % 10 == 0)
-                setWindowTitle(windowTitle() + QLatin1Char('.'));
-            if (!controlFlag || usbStick) {
-                answered = true;
-                break;
-            }
-        }
-        if (answered) {
-            if (usbStick) {
-                setWindowTitle(QStringLiteral("USB Stick"));
-                stickState_ = 0;
-                cbStickDebug->setVisible(options_.debugMode);
-                Timer3->start();
-            } else {
-                readSlots();
-                setWindowTitle(QStringLiteral("Lumeq"));
-            }
+        const ModuleReadOutcome outcome = readModule();
+        if (outcome == ModuleReadOutcome::StickAlone) {
+            usbStick = true;
+            setWindowTitle(QStringLiteral("USB Stick"));
+            stickState_ = 0;
+            cbStickDebug->setVisible(options_.debugMode);
+            Timer3->start();
             setBusyCursor(false);
+        } else if (outcome == ModuleReadOutcome::Module) {
+            setWindowTitle(QStringLiteral("Lumeq"));
+            setBusyCursor(false);
+        } else if (!closing_) {
+            // The caption keeps "Loading" with its dots; the slots stay unknown and cannot be written.
+            setBusyCursor(false);
+            dialogs_->message(QString::fromLatin1(kNoAnswerMessage));
         }
     }
 
@@ -336,46 +353,79 @@ void MainWindow::formActivate() {
     startupDone_ = true;
 }
 
-void MainWindow::readControlBlock() {
-    controlBlock.assign(kBlockSize, 0);
-    dataBuffer.assign(kDataReportSize, 0);
-    const std::uint8_t request[kDataReportSize] = {
-        0xAA, 0x55, 0xF2, 0x10, kControlBlockAddress & 0xFF, (kControlBlockAddress >> 8) & 0xFF, 0x00, 0x00};
-    stick_->writeData(request);
-    controlFlag = true;
-    dataFlag = false;
-    packetCountdown = 0;
+ModuleReadOutcome MainWindow::readModule() {
+    ModuleReadSequence read(timing_.maxPass);
+    moduleRead_ = &read;
+    stick_->writeData(read.start());
     Timer1->start();
+    while (!closing_) {
+        pause(timing_.passMs);
+        const ModuleReadSequence::Step step = read.endOfPass();
+        if (step.pass % 10 == 0)
+            setWindowTitle(windowTitle() + QLatin1Char('.'));
+        if (step.discardWaiting)
+            discardWaitingReports(*stick_, static_cast<std::size_t>(inReportLength));
+        if (!step.request.empty()) {
+            stick_->writeData(step.request);
+            Timer1->start();
+        }
+        if (step.finished)
+            break;
+    }
+    Timer1->stop();
+    moduleRead_ = nullptr;
+    const ModuleContents& contents = read.contents();
+    if (contents.outcome == ModuleReadOutcome::Module || contents.outcome == ModuleReadOutcome::NoAnswer)
+        fillSlots(contents);
+    return contents.outcome;
 }
 
 void MainWindow::Timer1Timer() {
-    dataBuffer.assign(std::max(inReportLength, kDataReportSize), 0);
-    if (!stick_->readData(dataBuffer))
-        return;
-    if (dataBuffer[0] == 0xC0 && dataBuffer[1] == 0x44) {
-        packetCountdown = std::min<int>(dataBuffer[4] / kDataReportSize, kBlockSize / kDataReportSize);
-        return;
-    }
-    if (dataBuffer[0] == 0xB2 && (dataBuffer[1] == 0x50 || dataBuffer[1] == 0x51)) {
-        usbStick = true;
+    if (!moduleRead_) {
         Timer1->stop();
         return;
     }
-    if (packetCountdown == 0)
-        return;
-    if (controlFlag) {
-        const int offset = (kBlockSize / kDataReportSize - packetCountdown) * kDataReportSize;
-        std::copy_n(dataBuffer.begin(), kDataReportSize, controlBlock.begin() + offset);
-    }
-    if (--packetCountdown == 0) {
+    drainReports(*stick_, moduleRead_->reader(), static_cast<std::size_t>(inReportLength));
+    if (!moduleRead_->reader().running())
         Timer1->stop();
-        controlFlag = false;
-        dataFlag = false;
-    }
 }
 
-void MainWindow::readSlots() {
-    // Filling the slots from the control block comes with module reading.
+void MainWindow::fillSlots(const ModuleContents& contents) {
+    controlBlockRead_ = contents.controlBlockRead;
+    controlBlock = contents.controlBlock;
+    slots_ = contents.directory.memorySlots;
+    if (!controlBlockRead_)
+        return; // nothing is known about the slots: the buttons keep their design look
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        const TMemory& slot = slots_[i];
+        QPushButton* button = slotButtons_[i];
+        const QString name = QString::fromStdString(slot.mString);
+        button->setText(QStringLiteral("M%1").arg(i + 1));
+        button->setToolTip(QString());
+        if (slot.mEmpty) {
+            setButtonColour(button, kEmptySlotColour);
+            continue;
+        }
+        setButtonColour(button, kFilledSlotColour);
+        QStringList hint;
+        if (!name.isEmpty())
+            hint << QStringLiteral("Info: ") + name;
+        if (slot.unreadable) {
+            button->setText(button->text() + QLatin1Char('?'));
+            hint << QStringLiteral("Could not be read from the module");
+        }
+        button->setToolTip(hint.join(QLatin1Char('\n')));
+    }
+    fwUpdatePending = false;
+    if (contents.directory.firmware.valid)
+        moduleFwVersion_ = contents.directory.firmware.version;
+}
+
+void MainWindow::showSlotButtons() {
+    for (QPushButton* button : slotButtons_) {
+        button->setEnabled(true);
+        button->show();
+    }
 }
 
 void MainWindow::listDimmingCurves() {
@@ -507,6 +557,142 @@ void MainWindow::bPdfOKClick() {
         return;
     }
     bPdfCancelClick();
+}
+
+void MainWindow::slotClick(int slot) {
+    // Slot buttons work whatever the interlock says: choosing a slot is how module mode starts editing.
+    const TMemory& memory = slots_[static_cast<std::size_t>(slot - 1)];
+    if (!controlBlockRead_) {
+        dialogs_->message(QString::fromLatin1(kNoAnswerMessage));
+        return;
+    }
+    if (!memory.mEmpty && memory.unreadable) {
+        dialogs_->message(QStringLiteral("The configuration in M%1 could not be read from the module: its data did "
+                                         "not arrive in time. Start the program again to read the module afresh.")
+                              .arg(slot));
+        return;
+    }
+    for (int i = 0; i < kSlotCount; ++i) {
+        QPushButton* button = slotButtons_[static_cast<std::size_t>(i)];
+        if (i + 1 == slot) {
+            button->setEnabled(false);
+            button->setDown(false);
+        } else {
+            button->hide();
+        }
+    }
+    selectedSlot = slot;
+    enableButtons();
+    if (!options_.skipFW && options_.set60Hz)
+        l60Hz->show();
+    takeSlotIntoImage(memory, eeBlock, options_.copyAstro, [this](Image&) { curvePanel_->invCorrectDC(); });
+    if (!memory.mString.empty())
+        eInfo->setText(QString::fromStdString(memory.mString));
+    setDisplay();
+    formDisabled_ = false;
+}
+
+void MainWindow::bMemCancelClick() {
+    showSlotButtons();
+    eInfo->clear();
+    disableButtons();
+    l60Hz->hide();
+    formDisabled_ = true;
+    // Unticking the curve box gives up the chosen curve.
+    curves_.curveIndex = -1;
+    outputEditor_->curveCheckBox()->setChecked(false);
+    curves_.levelsUncorrected = false;
+}
+
+void MainWindow::bMemClearClick() {
+    if (dialogs_->confirm(QString::fromLatin1(kConfirmText)))
+        clearMemory();
+}
+
+void MainWindow::clearMemory() {
+    if (usbStick) {
+        eeBlock.assign(std::max<std::size_t>(eeBlock.size(), 2 * kImageSize), 0xFF);
+    } else if (selectedSlot >= 1 && selectedSlot <= kSlotCount) {
+        TMemory& memory = slots_[static_cast<std::size_t>(selectedSlot - 1)];
+        memory.mEmpty = true;
+        memory.unreadable = false;
+        memory.mString.clear();
+        QPushButton* button = slotButtons_[static_cast<std::size_t>(selectedSlot - 1)];
+        setButtonColour(button, kEmptySlotColour);
+        button->setText(QStringLiteral("M%1").arg(selectedSlot));
+        button->setToolTip(QString());
+        clearSlotName(controlBlock, selectedSlot);
+    }
+    const Image defaults = defaultImage();
+    if (eeBlock.size() < defaults.size())
+        eeBlock.resize(defaults.size(), 0);
+    std::copy(defaults.begin(), defaults.end(), eeBlock.begin());
+    eInfo->setText(QStringLiteral("Default"));
+    setDisplay();
+}
+
+void MainWindow::bMemStoreClick() {
+    if (!checkHID()) {
+        dialogs_->message(fromStd(kUsbErrorMessage));
+        return;
+    }
+    if (usbStick)
+        return; // the stick's device memory is written by the stick-mode engine
+    disableButtons();
+    formDisabled_ = true;
+    setBusyCursor(true);
+
+    curvePanel_->correctDC();
+    TransferRequest request;
+    request.controlBlock = controlBlock;
+    request.controlBlockRead = controlBlockRead_;
+    request.slot = selectedSlot;
+    request.image = eeBlock;
+    request.info = eInfo->text().toStdString();
+    const TransferPlanResult planned = planTransfer(request);
+    if (!planned.plan) {
+        setBusyCursor(false);
+        dialogs_->message(QString::fromStdString(planned.error));
+        showSlotButtons();
+        return;
+    }
+    TransferRun run(*planned.plan);
+    // Each block waits up to about a second for its confirmation; the window takes no events meanwhile.
+    const TransferResult result = runTransfer(*stick_, run, static_cast<std::size_t>(inReportLength), [](int ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    });
+    if (result.firmwareFailed)
+        dialogs_->message(fromStd(transferErrorMessage(kFirmwareError)));
+    if (!result.ok) {
+        transferError(result.errorCode);
+        return;
+    }
+    controlBlock = result.controlBlockWritten;
+    enableButtons();
+    formDisabled_ = false;
+    setBusyCursor(false);
+    selfRestart(transferRestartArgs(options_, curves_.curveIndex));
+}
+
+void MainWindow::transferError(const std::string& code) {
+    setBusyCursor(false);
+    dialogs_->message(fromStd(transferErrorMessage(code)));
+    showSlotButtons();
+    disableButtons();
+    // formDisabled stays set: a slot has to be chosen again.
+}
+
+void MainWindow::bEraseClick() {
+    if (!checkHID()) {
+        dialogs_->message(fromStd(kUsbErrorMessage));
+        return;
+    }
+    if (!controlBlockRead_)
+        return; // a module that did not answer is not erased blindly
+    if (!dialogs_->confirm(QString::fromLatin1(kConfirmText)))
+        return;
+    eraseModule(*stick_);
+    selfRestart(options_.restartArgs);
 }
 
 } // namespace lumeq

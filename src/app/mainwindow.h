@@ -4,6 +4,7 @@
 
 #include "app/options.h"
 #include "editors/editorhost.h"
+#include "link/blockreader.h"
 #include "model/image.h"
 
 #include <QMainWindow>
@@ -69,6 +70,13 @@ public:
     int curveIndex() const { return curves_.curveIndex; }
     QString restartParams() const { return options_.restartParams(); }
     int stickState() const { return stickState_; }
+    // Module mode: the chosen slot (1..4, 0 = none), the slots as read at start-up, the control-block copy
+    // and the firmware version the module reported (0 when none).
+    int selectedSlotNumber() const { return selectedSlot; }
+    const TMemory& memorySlot(int slot) const { return slots_[static_cast<std::size_t>(slot - 1)]; }
+    const Block& controlBlockCopy() const { return controlBlock; }
+    bool moduleAnswered() const { return controlBlockRead_; }
+    int moduleFwVersion() const { return moduleFwVersion_; }
 
     // The start-up sequence; runs once, when the window is shown for the first time.
     void formActivate();
@@ -100,8 +108,10 @@ private:
     void buildWidgets();
     QPushButton* makeButton(const char* name, const QString& caption, int x, int y, int w, int h);
     bool checkHID();
-    void readControlBlock();
-    void readSlots();
+    // Reads the control block and the filled slots; returns how the module (or the stick) answered.
+    ModuleReadOutcome readModule();
+    void fillSlots(const ModuleContents& contents);
+    void showSlotButtons();
     void listDimmingCurves();
     void setBusyCursor(bool busy);
     void pause(int ms);
@@ -116,6 +126,15 @@ private:
     void bPdfOKClick();
     void bPdfCancelClick();
 
+    // Module mode: the memory slots and the writing of the module.
+    void slotClick(int slot);
+    void bMemCancelClick();
+    void bMemClearClick();
+    void clearMemory();
+    void bMemStoreClick();
+    void transferError(const std::string& code);
+    void bEraseClick();
+
     std::unique_ptr<StickAccess> stick_;
     QString programDir_;
     QStringList parameters_;
@@ -125,8 +144,11 @@ private:
 
     // The working configuration image.
     Image eeBlock;
-    Image controlBlock;
-    std::vector<std::uint8_t> dataBuffer;
+    Block controlBlock{};
+    bool controlBlockRead_ = false; // the control block arrived complete: only then may it be written back
+    std::array<TMemory, kSlotCount> slots_{};
+    int moduleFwVersion_ = 0;
+    bool fwUpdatePending = false;
 
     // Mode and interlock.
     bool demo = false;
@@ -140,10 +162,8 @@ private:
     int outReportLength = 0;
     int featureReportLength = 0;
 
-    // Reading a block from the module.
-    bool controlFlag = false;
-    bool dataFlag = false;
-    int packetCountdown = 0;
+    // The start-up read of the module while it runs; Timer1 feeds it.
+    ModuleReadSequence* moduleRead_ = nullptr;
 
     bool activated_ = false;
     bool startupDone_ = false;

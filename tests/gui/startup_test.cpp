@@ -3,7 +3,9 @@
 #include "app/mainwindow.h"
 #include "fakestick.h"
 #include "model/image.h"
+#include "scripteddialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -35,6 +37,7 @@ class StartupTest : public QObject {
 
     struct Run {
         FakeStick::State stick;
+        ScriptedDialogs::Script dialogs;
         QTemporaryDir dir;
         std::unique_ptr<MainWindow> window;
         QList<QStringList> restarts;
@@ -43,6 +46,7 @@ class StartupTest : public QObject {
             window = std::make_unique<MainWindow>(std::make_unique<FakeStick>(&stick), dir.path() + "/", parameters);
             window->setTiming(timing);
             window->setRestartHandler([this](const QStringList& args) { restarts.append(args); });
+            window->setDialogs(std::make_unique<ScriptedDialogs>(&dialogs));
         }
         void start(const QStringList& parameters, const MainWindow::Timing& timing = fastTiming()) {
             createWindow(parameters, timing);
@@ -183,7 +187,7 @@ private slots:
         QVERIFY(!plain.find("pDebug")->geometry().intersects(plain.window->rect()));
     }
 
-    void stickWithoutAnswerKeepsLoadingWithDots() {
+    void stickWithoutAnswerSaysSoAndKeepsLoadingWithDots() {
         Run run;
         run.stick.present = true;
         run.start({});
@@ -199,6 +203,9 @@ private slots:
             QVERIFY2(run.find(name)->isVisible(), name);
         QVERIFY(run.visibleActionButtons().isEmpty());
         QVERIFY(!run.find<QTimer>("Timer2")->isActive());
+        QCOMPARE(run.dialogs.messages.size(), 1);
+        QVERIFY(run.dialogs.messages.first().contains("did not answer"));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     void stickAnsweringItselfStartsStickMode_data() {

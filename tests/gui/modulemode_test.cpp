@@ -1,0 +1,479 @@
+// Module mode of the real window against the simulated stick and module (LUMEQ_SIMULATOR): reading the
+// module at start-up, choosing a slot, Cancel, Default, Transfer and Erase ALL. The module's memory is
+// checked in the simulator's state file, as the module holds it after the run.
+
+#include "app/mainwindow.h"
+#include "link/blockwriter.h"
+#include "link/simstate.h"
+#include "link/slotrecords.h"
+#include "link/stickaccess.h"
+#include "model/dimmingcurve.h"
+#include "model/image.h"
+#include "scripteddialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+
+using lumeq::Block;
+using lumeq::Image;
+using lumeq::MainWindow;
+using lumeq::SimState;
+
+Q_DECLARE_METATYPE(lumeq::Image)
+
+namespace {
+
+constexpr std::uint16_t kControlBlockAt = 0xFF80;
+constexpr std::size_t kAstroFirst = 76;
+constexpr std::size_t kAstroLast = 84;
+constexpr std::size_t kStoredBytes = 96;
+
+const QColor kFilled(166, 202, 240);
+const QColor kEmpty(0, 255, 0);
+const QStringList kActionButtons = {"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad", "bSave", "bPdf"};
+
+MainWindow::Timing fastTiming() {
+    MainWindow::Timing t;
+    t.passMs = 10; // Timer1 keeps its 50 ms: a block arrives within a few passes
+    t.maxPass = 60;
+    t.demoPauseMs = 50;
+    return t;
+}
+
+// Output = input / divisor for inputs 0..100 %.
+std::vector<int> curvePoints(int divisor) {
+    std::vector<int> points;
+    for (int level = 0; level <= 100; ++level)
+        points.push_back(level / divisor);
+    return points;
+}
+
+Block blockAt(const SimState& state, std::uint16_t address) {
+    Block block{};
+    std::copy_n(state.module.memory.begin() + address, block.size(), block.begin());
+    return block;
+}
+
+// Stores a configuration in a slot as a Transfer does.
+void storeSlot(SimState& state, int slot, const Image& image, const std::string& name) {
+    lumeq::TransferRequest request;
+    request.controlBlock = blockAt(state, kControlBlockAt);
+    request.controlBlockRead = true;
+    request.slot = slot;
+    request.image = image;
+    request.info = name;
+    const auto planned = lumeq::planTransfer(request);
+    QVERIFY2(planned.plan.has_value(), planned.error.c_str());
+    lumeq::applyTransferPlan(*planned.plan, state.module.memory);
+}
+
+// A configuration that differs from the defaults, with astro data in bytes 76..84.
+Image m3Image() {
+    Image image = lumeq::defaultImage();
+    image[3] = 0x21;
+    image[40] = 0x42;
+    image[95] = 0x63;
+    for (std::size_t i = kAstroFirst; i <= kAstroLast; ++i)
+        image[i] = static_cast<std::uint8_t>(i);
+    return image;
+}
+
+Image m1Image() {
+    Image image = lumeq::defaultImage();
+    image[7] = 0x17;
+    return image;
+}
+
+// A module with M1 "Lamp A" and M3 "Road 7"; M2 and M4 empty; firmware version 1.7 recorded. Transfer
+// fills a name up to eight characters with blanks, and those blanks are part of the name read back.
+SimState moduleWithTwoSlots() {
+    SimState state = SimState::withModule();
+    storeSlot(state, 1, m1Image(), "Lamp A");
+    storeSlot(state, 3, m3Image(), "Road 7");
+    const std::uint8_t firmware[] = {0x8A, 0x65, 0xC1, 7, 0x00, 0x40, 0x04, 0x00};
+    state.setModuleBytes(kControlBlockAt + 4 * 16, firmware);
+    return state;
+}
+
+// The image a slot choice should give: the stored bytes over the old image, astro data cleared.
+Image chosen(const Image& stored, const Image& before, bool copyAstro) {
+    Image image = before;
+    std::copy_n(stored.begin(), kStoredBytes, image.begin());
+    if (!copyAstro)
+        std::fill(image.begin() + kAstroFirst, image.begin() + kAstroLast + 1, 0);
+    return image;
+}
+
+} // namespace
+
+class ModuleModeTest : public QObject {
+    Q_OBJECT
+
+    struct Rig {
+        QTemporaryDir dir;
+        ScriptedDialogs::Script dialogs;
+        QList<QStringList> restarts;
+        std::unique_ptr<MainWindow> window;
+
+        QString statePath() const { return dir.filePath("stick.ini"); }
+        void save(const SimState& state) {
+            std::string error;
+            QVERIFY2(state.save(statePath().toStdString(), &error), error.c_str());
+        }
+        SimState load() const {
+            const auto loaded = SimState::load(statePath().toStdString());
+            return loaded.state.value_or(SimState::noStick());
+        }
+        void writeCurve(const QString& name, int divisor = 1) {
+            QVERIFY(QDir(dir.path()).mkpath("DimmingCurve"));
+            QFile file(dir.path() + "/DimmingCurve/" + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            for (const int point : curvePoints(divisor))
+                file.write(QByteArray::number(point) + '\n');
+        }
+        // Starts the window and waits for the end of start-up.
+        void start(const QStringList& parameters = {}, const MainWindow::Timing& timing = fastTiming()) {
+            qputenv("LUMEQ_SIMULATOR", statePath().toLocal8Bit());
+            window = std::make_unique<MainWindow>(lumeq::createStickAccess(), dir.path() + "/", parameters);
+            window->setTiming(timing);
+            window->setRestartHandler([this](const QStringList& args) { restarts.append(args); });
+            window->setDialogs(std::make_unique<ScriptedDialogs>(&dialogs));
+            window->show();
+            QTRY_VERIFY_WITH_TIMEOUT(window->startupFinished(), 15000);
+        }
+        template <typename T = QPushButton> T* find(const QString& name) const {
+            T* widget = window->findChild<T*>(name);
+            if (!widget)
+                qWarning("no widget %s", qPrintable(name));
+            return widget;
+        }
+        void click(const QString& name) { QTest::mouseClick(find(name), Qt::LeftButton); }
+        QLineEdit* info() const { return find<QLineEdit>("eInfo"); }
+        QStringList visibleActionButtons() const {
+            QStringList shown;
+            for (const QString& name : kActionButtons)
+                if (find(name)->isVisible())
+                    shown << name;
+            return shown;
+        }
+        void verifyNoSlotChosen() const {
+            for (const char* name : {"bM1", "bM2", "bM3", "bM4"}) {
+                QVERIFY2(find(name)->isVisible(), name);
+                QVERIFY2(find(name)->isEnabled(), name);
+            }
+            QVERIFY(visibleActionButtons().isEmpty());
+            QVERIFY(window->isFormDisabled());
+        }
+    };
+
+private slots:
+    void cleanup() { qunsetenv("LUMEQ_SIMULATOR"); }
+
+    void startUpReadsTheSlotsOfTheModule() {
+        Rig rig;
+        rig.save(moduleWithTwoSlots());
+        rig.start();
+        QCOMPARE(rig.window->windowTitle(), QString("Lumeq"));
+        QVERIFY(!rig.window->isStickMode());
+        QVERIFY(rig.window->moduleAnswered());
+        QVERIFY(rig.window->isFormDisabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(rig.window->moduleFwVersion(), 7);
+        struct Expected {
+            const char* button;
+            QColor colour;
+            QString hint;
+        };
+        for (const Expected& e : {Expected{"bM1", kFilled, "Info: Lamp A  "}, Expected{"bM2", kEmpty, ""},
+                                  Expected{"bM3", kFilled, "Info: Road 7  "}, Expected{"bM4", kEmpty, ""}}) {
+            QPushButton* button = rig.find(e.button);
+            QVERIFY2(button->isVisible() && button->isEnabled(), e.button);
+            QCOMPARE(button->palette().color(QPalette::Button), e.colour);
+            QCOMPARE(button->toolTip(), e.hint);
+        }
+        QCOMPARE(rig.window->memorySlot(3).mAddress, std::uint16_t(0x8000));
+        QVERIFY(rig.visibleActionButtons().isEmpty());
+        QVERIFY(rig.dialogs.messages.isEmpty());
+    }
+
+    void choosingASlot_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<Image>("expected");
+        QTest::addColumn<QString>("info");
+        QTest::addColumn<bool>("label60Hz");
+        const Image zeros(lumeq::kImageSize, 0);
+        QTest::newRow("filled M3: astro data cleared")
+            << "bM3" << QStringList() << chosen(m3Image(), zeros, false) << "Road 7  " << false;
+        QTest::newRow("filled M3 with -copyAstro: astro data kept")
+            << "bM3" << QStringList{"-copyAstro"} << chosen(m3Image(), zeros, true) << "Road 7  " << false;
+        QTest::newRow("empty M2: default image, info kept")
+            << "bM2" << QStringList() << lumeq::defaultImage() << "typed" << false;
+        QTest::newRow("-set60Hz: label shown")
+            << "bM1" << QStringList{"-set60Hz"} << chosen(m1Image(), zeros, false) << "Lamp A  " << true;
+        QTest::newRow("-set60Hz with -skipFW: no label")
+            << "bM1" << QStringList{"-set60Hz", "-skipFW"} << chosen(m1Image(), zeros, false) << "Lamp A  " << false;
+    }
+    void choosingASlot() {
+        QFETCH(QString, button);
+        QFETCH(QStringList, parameters);
+        QFETCH(Image, expected);
+        QFETCH(QString, info);
+        QFETCH(bool, label60Hz);
+        Rig rig;
+        rig.save(moduleWithTwoSlots());
+        rig.start(parameters);
+        rig.info()->setText("typed");
+        rig.window->setFormDisabled(true); // slot buttons do not heed the interlock
+        rig.click(button);
+        QCOMPARE(rig.window->image(), expected);
+        QCOMPARE(rig.info()->text(), info);
+        QVERIFY(!rig.window->isFormDisabled());
+        QCOMPARE(rig.window->selectedSlotNumber(), button.right(1).toInt());
+        for (const char* name : {"bM1", "bM2", "bM3", "bM4"}) {
+            const bool isChosen = button == name;
+            QCOMPARE(rig.find(name)->isVisible(), isChosen);
+            if (isChosen)
+                QVERIFY(!rig.find(name)->isEnabled());
+        }
+        QCOMPARE(rig.visibleActionButtons(),
+                 QStringList({"bMemCancel", "bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"}));
+        QVERIFY(rig.info()->isVisible());
+        QCOMPARE(rig.find<QWidget>("l60Hz")->isVisible(), label60Hz);
+    }
+
+    void transferWritesTheSlotAndRestarts_data() {
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<int>("divisor");
+        QTest::addColumn<QString>("restartParams");
+        QTest::newRow("no curve") << QStringList{"site 7"} << 0 << QString(" site 7");
+        QTest::newRow("curve 1 chosen: levels written through it")
+            << QStringList{"-dc=1", "site 7"} << 2 << QString(" site 7 -dc=1");
+    }
+    void transferWritesTheSlotAndRestarts() {
+        QFETCH(QStringList, parameters);
+        QFETCH(int, divisor);
+        QFETCH(QString, restartParams);
+        Rig rig;
+        rig.writeCurve("a_linear.dc");
+        rig.writeCurve("b_half.dc", 2);
+        const SimState before = moduleWithTwoSlots();
+        rig.save(before);
+        rig.start(parameters);
+        rig.click("bM3");
+        Image& image = rig.window->image();
+        image[40] = 0x55;
+        rig.info()->setText("Kiosk-1234"); // ten characters: eight are stored
+        Image written = image;
+        if (divisor != 0)
+            QVERIFY(lumeq::correctDC(written, curvePoints(divisor)));
+        rig.click("bMemStore");
+
+        QCOMPARE(rig.restarts.size(), 1);
+        QCOMPARE(lumeq::joinParams(rig.restarts.first()), restartParams);
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        const SimState after = rig.load();
+        QVERIFY(blockAt(after, 0x8000) == lumeq::encodeSlotRecords(written));
+        const Block control = blockAt(after, kControlBlockAt);
+        const Block old = blockAt(before, kControlBlockAt);
+        const std::uint8_t descriptor[16] = {0x8A, 0x65, 0xC2, 0x00, 0x80, 0x00, 0x00, 0x01,
+                                             'K',  'i',  'o',  's',  'k',  '-',  '1',  '2'};
+        QVERIFY(std::equal(descriptor, descriptor + 16, control.begin() + 32));
+        // The other descriptors and the firmware entry go back as they were read.
+        QVERIFY(std::equal(control.begin(), control.begin() + 32, old.begin()));
+        QVERIFY(std::equal(control.begin() + 48, control.end(), old.begin() + 48));
+        QVERIFY(blockAt(after, 0x0000) == blockAt(before, 0x0000));
+    }
+
+    void transferOfAnEmptySlotAfterDefault() {
+        Rig rig;
+        rig.save(moduleWithTwoSlots());
+        rig.start();
+        rig.click("bM3");
+        rig.click("bMemClear");
+        rig.click("bMemStore");
+        QCOMPARE(rig.restarts.size(), 1);
+        const Block control = blockAt(rig.load(), kControlBlockAt);
+        const char name[] = "Default ";
+        QVERIFY(std::equal(name, name + 8, control.begin() + 32 + 8));
+        QVERIFY(blockAt(rig.load(), 0x8000) == lumeq::encodeSlotRecords(lumeq::defaultImage()));
+    }
+
+    void defaultThenCancel_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("declined") << false;
+    }
+    void defaultThenCancel() {
+        QFETCH(bool, yes);
+        Rig rig;
+        rig.save(moduleWithTwoSlots());
+        rig.start();
+        rig.click("bM3");
+        const Image taken = rig.window->image();
+        rig.dialogs.confirmAnswer = yes;
+        rig.click("bMemClear");
+        QCOMPARE(rig.dialogs.messages, QStringList{"Are youe sure?"});
+        QCOMPARE(rig.window->image(), yes ? lumeq::defaultImage() : taken);
+        QCOMPARE(rig.info()->text(), yes ? QString("Default") : QString("Road 7  "));
+        QCOMPARE(rig.find("bM3")->palette().color(QPalette::Button), yes ? kEmpty : kFilled);
+        QCOMPARE(rig.find("bM3")->toolTip(), yes ? QString() : QString("Info: Road 7  "));
+        const Block control = rig.window->controlBlockCopy();
+        QCOMPARE(std::all_of(control.begin() + 40, control.begin() + 48, [](std::uint8_t b) { return b == 0xFF; }),
+                 yes);
+
+        rig.click("bMemCancel");
+        rig.verifyNoSlotChosen();
+        QVERIFY(rig.info()->text().isEmpty());
+        QCOMPARE(rig.find("bM3")->palette().color(QPalette::Button), yes ? kEmpty : kFilled);
+        QCOMPARE(rig.window->selectedSlotNumber(), 3);
+        // Cancel and Default do nothing while the interlock is set.
+        rig.find("bMemCancel")->show();
+        rig.click("bMemCancel");
+        QVERIFY(!rig.find("bMemCancel")->isHidden());
+        QVERIFY(rig.restarts.isEmpty());
+        QVERIFY(rig.load() == moduleWithTwoSlots()); // the module is not touched
+    }
+
+    void cancelGivesUpTheChosenCurve() {
+        Rig rig;
+        rig.writeCurve("linear.dc");
+        rig.save(moduleWithTwoSlots());
+        rig.start({"-dc=0"});
+        QCOMPARE(rig.window->curveIndex(), 0);
+        rig.click("bM1");
+        QVERIFY(rig.window->curves().levelsUncorrected);
+        rig.click("bMemCancel");
+        QCOMPARE(rig.window->curveIndex(), -1);
+        QVERIFY(!rig.window->curves().levelsUncorrected);
+    }
+
+    void failedWriteShowsTheSlotButtonsAgain_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("addressOffset");
+        QTest::newRow("negative confirmation") << 0 << 0;
+        QTest::newRow("confirmation of another block") << 1 << 0x80;
+    }
+    void failedWriteShowsTheSlotButtonsAgain() {
+        QFETCH(int, status);
+        QFETCH(int, addressOffset);
+        Rig rig;
+        SimState state = moduleWithTwoSlots();
+        state.faults.confirmStatus = status;
+        state.faults.confirmAddressOffset = addressOffset;
+        rig.save(state);
+        rig.start();
+        rig.click("bM3");
+        rig.click("bMemStore");
+        QCOMPARE(rig.dialogs.messages, QStringList{"Firmware Write Error!CF"});
+        QVERIFY(rig.restarts.isEmpty());
+        rig.verifyNoSlotChosen();
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        // The control block was not written.
+        QVERIFY(blockAt(rig.load(), kControlBlockAt) == blockAt(state, kControlBlockAt));
+        // Choosing again works as before.
+        rig.click("bM1");
+        QCOMPARE(rig.window->selectedSlotNumber(), 1);
+        QVERIFY(!rig.window->isFormDisabled());
+    }
+
+    void stickGoneAtTransfer() {
+        Rig rig;
+        rig.save(moduleWithTwoSlots());
+        rig.start();
+        rig.click("bM1");
+        rig.save(SimState::noStick());
+        rig.click("bMemStore");
+        QCOMPARE(rig.dialogs.messages, QStringList{"   USB Error!   "});
+        QVERIFY(rig.restarts.isEmpty());
+        QVERIFY(!rig.window->isFormDisabled());
+        QVERIFY(rig.find("bMemStore")->isVisible());
+    }
+
+    void eraseAll_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("declined") << false;
+    }
+    void eraseAll() {
+        QFETCH(bool, yes);
+        Rig rig;
+        rig.save(moduleWithTwoSlots());
+        rig.start({"-eraseAll", "-dc=2", "x"});
+        rig.click("bM1");
+        QVERIFY(rig.find("bErase")->isVisible());
+        rig.dialogs.confirmAnswer = yes;
+        rig.click("bErase");
+        QCOMPARE(rig.dialogs.messages, QStringList{"Are youe sure?"});
+        const SimState after = rig.load();
+        if (yes) {
+            QCOMPARE(rig.restarts.size(), 1);
+            QCOMPARE(lumeq::joinParams(rig.restarts.first()), QString(" -eraseAll x"));
+            QVERIFY(std::all_of(after.module.memory.begin(), after.module.memory.end(),
+                                [](std::uint8_t b) { return b == 0xFF; }));
+        } else {
+            QVERIFY(rig.restarts.isEmpty());
+            QVERIFY(after == moduleWithTwoSlots());
+        }
+    }
+
+    void moduleThatNeverAnswers() {
+        Rig rig;
+        SimState state = moduleWithTwoSlots();
+        state.faults.noAnswer = true;
+        rig.save(state);
+        auto timing = fastTiming();
+        timing.maxPass = 20;
+        rig.start({"-eraseAll"}, timing);
+        QCOMPARE(rig.window->windowTitle(), QString("Loading..."));
+        QVERIFY(!rig.window->moduleAnswered());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QVERIFY(rig.dialogs.messages.first().contains("did not answer"));
+        rig.verifyNoSlotChosen();
+        QCOMPARE(rig.find("bM1")->palette().color(QPalette::Button),
+                 rig.find("bMemStore")->palette().color(QPalette::Button)); // the design look
+        rig.click("bM2");
+        QCOMPARE(rig.dialogs.messages.size(), 2);
+        QVERIFY(rig.dialogs.messages.last().contains("did not answer"));
+        QCOMPARE(rig.window->selectedSlotNumber(), 0);
+        QVERIFY(rig.visibleActionButtons().isEmpty()); // no Transfer, no Erase ALL
+    }
+
+    void slotDataThatDoesNotArrive() {
+        Rig rig;
+        SimState state = moduleWithTwoSlots();
+        state.faults.loseAnswersAfter = 2 * 17; // control block and M1: a header and sixteen reports each
+        rig.save(state);
+        auto timing = fastTiming();
+        timing.maxPass = 20;
+        rig.start({}, timing);
+        QCOMPARE(rig.window->windowTitle(), QString("Lumeq"));
+        QVERIFY(rig.window->memorySlot(3).unreadable);
+        QVERIFY(!rig.window->memorySlot(1).unreadable);
+        QCOMPARE(rig.find("bM3")->text(), QString("M3?"));
+        QVERIFY(rig.find("bM3")->toolTip().contains("Info: Road 7"));
+        QVERIFY(rig.find("bM3")->toolTip().contains("could not be read", Qt::CaseInsensitive));
+        QVERIFY(rig.dialogs.messages.isEmpty());
+
+        rig.click("bM3");
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QVERIFY(rig.dialogs.messages.first().contains("M3 could not be read"));
+        QCOMPARE(rig.window->selectedSlotNumber(), 0);
+        rig.verifyNoSlotChosen();
+        QCOMPARE(rig.window->image(), Image(lumeq::kImageSize, 0));
+
+        rig.click("bM1");
+        QCOMPARE(rig.window->image(), chosen(m1Image(), Image(lumeq::kImageSize, 0), false));
+    }
+};
+
+QTEST_MAIN(ModuleModeTest)
+#include "modulemode_test.moc"
