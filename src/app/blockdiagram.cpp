@@ -243,23 +243,23 @@ BlockDiagram::BlockDiagram(QWidget* parent) : QWidget(parent) {
     setFixedSize(kWidth, kHeight);
     background_ = new QSvgRenderer(resourcePath(QStringLiteral("background")), this);
 
-    for (const PictureSpec& spec : kPictures) {
-        const QString name = QLatin1String(spec.name);
-        const bool clickable = !std::holds_alternative<std::monostate>(spec.route);
-        auto* picture = new DiagramPicture(name, renderer(QLatin1String(spec.drawing)), spec.look, clickable, this);
-        picture->setGeometry(spec.place);
-        if (const auto* editor = std::get_if<Editor>(&spec.route))
+    for (const PictureSpec& entry : kPictures) {
+        const QString name = QLatin1String(entry.name);
+        const bool clickable = !std::holds_alternative<std::monostate>(entry.route);
+        auto* picture = new DiagramPicture(name, renderer(QLatin1String(entry.drawing)), entry.look, clickable, this);
+        picture->setGeometry(entry.place);
+        if (const auto* editor = std::get_if<Editor>(&entry.route))
             connect(picture, &DiagramPicture::clicked, this, [this, e = *editor] { route(e); });
-        else if (const auto* which = std::get_if<Switch>(&spec.route))
+        else if (const auto* which = std::get_if<Switch>(&entry.route))
             connect(picture, &DiagramPicture::clicked, this, [this, w = *which] { route(w); });
         pictures_.insert(name, picture);
         pictureOrder_.append(name);
     }
     // Labels lie on top of every picture.
-    for (const LabelSpec& spec : kLabels) {
-        const QString name = QLatin1String(spec.name);
-        auto* label = new DiagramLabel(name, spec.centre, spec.width, this);
-        connect(label, &DiagramLabel::clicked, this, [this, e = spec.editor] { route(e); });
+    for (const LabelSpec& entry : kLabels) {
+        const QString name = QLatin1String(entry.name);
+        auto* label = new DiagramLabel(name, entry.centre, entry.width, this);
+        connect(label, &DiagramLabel::clicked, this, [this, e = entry.editor] { route(e); });
         labels_.insert(name, label);
     }
     showDesignState();
