@@ -55,8 +55,11 @@ StickFrame memoryWriteFrame(std::uint8_t code, std::span<const std::uint8_t> mem
     covered.insert(covered.end(), data.begin(), data.end());
     const std::uint16_t crc = crc16(covered);
     StickFrame frame;
-    frame.bytes = {kStickMark0, kStickMark1, code, low(crc), high(crc)};
-    frame.bytes.insert(frame.bytes.end(), covered.begin(), covered.end());
+    frame.bytes.reserve(5 + covered.size());
+    for (const std::uint8_t byte : {kStickMark0, kStickMark1, code, low(crc), high(crc)})
+        frame.bytes.push_back(byte);
+    for (const std::uint8_t byte : covered)
+        frame.bytes.push_back(byte);
     frame.logText = std::move(logText);
     return frame;
 }

@@ -179,7 +179,10 @@ std::optional<int> getTime4(std::string_view text) {
 }
 
 std::string conversionErrorMessage(std::string_view text) {
-    return "'" + std::string(text) + "' is not a valid time.";
+    std::string message = "'";
+    message.append(text);
+    message.append("' is not a valid time.");
+    return message;
 }
 
 } // namespace lumeq
