@@ -103,6 +103,21 @@ int slotNumber(const std::string& text) {
     return text.size() == 1 && text[0] >= '1' && text[0] <= '4' ? text[0] - '0' : 0;
 }
 
+// The value of "--slot" into `slot`; false, with a message, when it is not a slot number.
+bool takeSlot(const std::string& value, int& slot) {
+    slot = slotNumber(value);
+    if (slot == 0)
+        error("--slot takes a slot number from 1 to 4, not '" + value + "'");
+    return slot != 0;
+}
+
+// The curve of "--curve FILE.dc", when one was given; false when its file cannot be used.
+bool loadCurveOption(const std::optional<std::string>& file, std::optional<std::vector<int>>& curve) {
+    if (file)
+        curve = loadCurve(*file);
+    return !file || curve.has_value();
+}
+
 int info(const std::vector<std::string>& args) {
     if (!args.empty()) {
         error(kUsage);
@@ -139,11 +154,8 @@ int read(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--slot" && i + 1 < args.size()) {
-            slot = slotNumber(args[++i]);
-            if (slot == 0) {
-                error("--slot takes a slot number from 1 to 4, not '" + args[i] + "'");
+            if (!takeSlot(args[++i], slot))
                 return UsageError;
-            }
         } else if ((arg == "-o" || arg == "--output") && i + 1 < args.size()) {
             output = args[++i];
         } else if (arg == "--curve" && i + 1 < args.size()) {
@@ -160,11 +172,8 @@ int read(const std::vector<std::string>& args) {
         return UsageError;
     }
     std::optional<std::vector<int>> curve;
-    if (curveFile) {
-        curve = loadCurve(*curveFile);
-        if (!curve)
-            return BadInput;
-    }
+    if (!loadCurveOption(curveFile, curve))
+        return BadInput;
     std::optional<Link> link = openStick();
     if (!link)
         return BadInput;
@@ -223,11 +232,8 @@ int write(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--slot" && i + 1 < args.size()) {
-            slot = slotNumber(args[++i]);
-            if (slot == 0) {
-                error("--slot takes a slot number from 1 to 4, not '" + args[i] + "'");
+            if (!takeSlot(args[++i], slot))
                 return UsageError;
-            }
         } else if (arg == "--name" && i + 1 < args.size()) {
             name = args[++i];
         } else if (arg == "--curve" && i + 1 < args.size()) {
@@ -246,11 +252,8 @@ int write(const std::vector<std::string>& args) {
         return UsageError;
     }
     std::optional<std::vector<int>> curve;
-    if (curveFile) {
-        curve = loadCurve(*curveFile);
-        if (!curve)
-            return BadInput;
-    }
+    if (!loadCurveOption(curveFile, curve))
+        return BadInput;
 
     const FileBytes bytes = readLoadFile(QString::fromStdString(input));
     if (!bytes.ok) {

@@ -1,11 +1,10 @@
 // Save and Load through the real window, with the dialogs answered by the test.
 
 #include "app/mainwindow.h"
-#include "fakestick.h"
 #include "files/configfile.h"
 #include "model/image.h"
 #include "model/layout.h"
-#include "scripteddialogs.h"
+#include "windowrun.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -48,22 +47,8 @@ Image sampleImage() {
 class FilesTest : public QObject {
     Q_OBJECT
 
-    struct Run {
-        FakeStick::State stick;
-        ScriptedDialogs::Script dialogs;
-        QTemporaryDir dir;
-        std::unique_ptr<MainWindow> window;
-
-        void start(const QStringList& parameters = {}) {
-            window = std::make_unique<MainWindow>(std::make_unique<FakeStick>(&stick), dir.path() + "/", parameters);
-            MainWindow::Timing timing;
-            timing.demoPauseMs = 0;
-            window->setTiming(timing);
-            window->setDialogs(std::make_unique<ScriptedDialogs>(&dialogs));
-            window->show();
-            QTRY_VERIFY(window->startupFinished());
-        }
-        void click(const char* name) { QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton); }
+    struct Run : WindowRun {
+        void start(const QStringList& parameters = {}) { startDemo(parameters); }
         QLineEdit* info() { return window->findChild<QLineEdit*>("eInfo"); }
         // Loads `bytes` as a file through the Load button.
         void load(const QByteArray& bytes) {

@@ -1,8 +1,7 @@
 // The PDF button, the project dialog and the saved report, through the real window.
 
 #include "app/mainwindow.h"
-#include "fakestick.h"
-#include "scripteddialogs.h"
+#include "windowrun.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -16,22 +15,8 @@ using lumeq::MainWindow;
 class PdfReportTest : public QObject {
     Q_OBJECT
 
-    struct Run {
-        FakeStick::State stick;
-        ScriptedDialogs::Script dialogs;
-        QTemporaryDir dir;
-        std::unique_ptr<MainWindow> window;
-
-        Run() {
-            window = std::make_unique<MainWindow>(std::make_unique<FakeStick>(&stick), dir.path() + "/", QStringList());
-            MainWindow::Timing timing;
-            timing.demoPauseMs = 0;
-            window->setTiming(timing);
-            window->setDialogs(std::make_unique<ScriptedDialogs>(&dialogs));
-            window->show();
-            QTRY_VERIFY(window->startupFinished());
-        }
-        void click(const char* name) { QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton); }
+    struct Run : WindowRun {
+        Run() { startDemo(); }
         QWidget* panel() { return window->findChild<QWidget*>("pPdfProjectName"); }
         QLineEdit* edit(const char* name) { return window->findChild<QLineEdit*>(name); }
         void fillProject() {

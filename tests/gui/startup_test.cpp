@@ -1,9 +1,8 @@
 // Start-up of the real window: demo mode, the stick branch, polling and the self-restart.
 
 #include "app/mainwindow.h"
-#include "fakestick.h"
 #include "model/image.h"
-#include "scripteddialogs.h"
+#include "windowrun.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -35,25 +34,14 @@ const QStringList kActionButtons = {"bMemCancel", "bMemClear", "bMemStore", "bEr
 class StartupTest : public QObject {
     Q_OBJECT
 
-    struct Run {
-        FakeStick::State stick;
-        ScriptedDialogs::Script dialogs;
-        QTemporaryDir dir;
-        std::unique_ptr<MainWindow> window;
-        QList<QStringList> restarts;
-
+    struct Run : WindowRun {
         void createWindow(const QStringList& parameters, const MainWindow::Timing& timing = fastTiming()) {
-            window = std::make_unique<MainWindow>(std::make_unique<FakeStick>(&stick), dir.path() + "/", parameters);
-            window->setTiming(timing);
-            window->setRestartHandler([this](const QStringList& args) { restarts.append(args); });
-            window->setDialogs(std::make_unique<ScriptedDialogs>(&dialogs));
+            WindowRun::createWindow(parameters, timing);
         }
         void start(const QStringList& parameters, const MainWindow::Timing& timing = fastTiming()) {
-            createWindow(parameters, timing);
-            window->show();
+            WindowRun::start(parameters, timing);
         }
         bool finished() const { return window->startupFinished(); }
-        template <typename T = QWidget> T* find(const QString& name) const { return window->findChild<T*>(name); }
         QStringList visibleActionButtons() const {
             QStringList shown;
             for (const QString& name : kActionButtons)
