@@ -1,13 +1,11 @@
 #include "app/mainwindow.h"
 
-#include "app/blockdiagram.h"
 #include "app/dialogs.h"
 #include "app/pdfprojectpanel.h"
+#include "diagram/blockdiagram.h"
 #include "editors/dimmingcurvepanel.h"
-#include "editors/outputeditor.h"
+#include "editors/editorset.h"
 #include "files/configfile.h"
-#include "link/blockwriter.h"
-#include "link/slotrecords.h"
 #include "link/stickaccess.h"
 #include "report/harupdfwriter.h"
 #include "report/report.h"
@@ -15,12 +13,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaEnum>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -29,20 +27,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <chrono>
-#include <thread>
-
 namespace lumeq {
 
 namespace {
 
-// Slot button colours: a slot that holds a configuration, and an empty one.
-const QColor kFilledSlotColour(166, 202, 240);
-const QColor kEmptySlotColour(0, 255, 0);
-constexpr const char* kConfirmText = "Are youe sure?";
-constexpr const char* kNoAnswerMessage =
-    "The module did not answer. Its memory slots could not be read, so nothing can be written to it "
-    "in this run. Check the connection to the module and start the program again.";
 // The debug panel lies this far below its place until the debug option brings it up.
 constexpr int kDebugPanelOffset = 1000;
 
@@ -53,43 +41,48 @@ constexpr int kButtonW = 72;
 constexpr int kButtonH = 28;
 constexpr int kButtonStep = 78;
 constexpr int kActionX = 350;
+const QRect kFirstSlotButton(10, kBarY, 46, kButtonH);
+constexpr int kSlotButtonStep = 52;
 
-int actionX(int slot) {
-    return kActionX + slot * kButtonStep;
+using Action = MainWindow::Action;
+
+// Caption and column of each action button.
+struct ActionPlace {
+    Action action;
+    const char* caption;
+    int column;
+};
+const ActionPlace kActions[] = {
+    {Action::bMemCancel, "Cancel", 0}, {Action::bUpdateFw, "Update FW", 0}, {Action::bErase, "Erase ALL", 1},
+    {Action::bReread, "ReRead", 1},    {Action::bMemClear, "Default", 2},   {Action::bMemStore, "Transfer", 3},
+    {Action::bLoad, "Load", 4},        {Action::bSave, "Save", 5},          {Action::bPdf, "PDF", 6},
+};
+
+int actionX(int column) {
+    return kActionX + column * kButtonStep;
 }
 
 QString fromStd(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-void setButtonColour(QPushButton* button, const QColor& colour) {
-    QPalette pal = button->palette();
-    pal.setColor(QPalette::Button, colour);
-    button->setPalette(pal);
-    button->setAutoFillBackground(true);
-}
-
 } // namespace
+
+QString MainWindow::actionName(Action which) {
+    return QLatin1String(QMetaEnum::fromType<Action>().valueToKey(static_cast<int>(which)));
+}
 
 MainWindow::MainWindow(std::unique_ptr<StickAccess> stick, QString programDir, QStringList parameters, QWidget* parent)
     : QMainWindow(parent), stick_(std::move(stick)), programDir_(std::move(programDir)),
-      parameters_(std::move(parameters)) {
+      parameters_(std::move(parameters)), restartProgram_(QCoreApplication::applicationFilePath()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Lumeq Config"));
     setFixedSize(kWidth, kHeight);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(50);
-    connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1Timer);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(timing_.pollMs);
     connect(Timer2, &QTimer::timeout, this, &MainWindow::Timer2Timer);
-    Timer3 = new QTimer(this);
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    Timer3->setInterval(100);
-    connect(Timer3, &QTimer::timeout, this, &MainWindow::Timer3Timer);
 
     buildWidgets();
     dialogs_ = std::make_unique<WidgetDialogs>(this);
@@ -116,13 +109,8 @@ void MainWindow::setDialogs(std::unique_ptr<Dialogs> dialogs) {
     dialogs_ = std::move(dialogs);
 }
 
-QPushButton* MainWindow::makeButton(const char* name, const QString& caption, int x, int y, int w, int h) {
-    auto* button = new QPushButton(caption, centralWidget());
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(x, y, w, h);
-    button->setCursor(Qt::PointingHandCursor);
-    button->hide();
-    return button;
+void MainWindow::message(const QString& text) {
+    dialogs_->message(text);
 }
 
 void MainWindow::buildWidgets() {
@@ -137,15 +125,17 @@ void MainWindow::buildWidgets() {
     diagram_ = new BlockDiagram(central);
     diagram_->move(0, 0);
     diagram_->setFormDisabledSource([this] { return formDisabled_; });
-    QPalette white = central->palette();
-    white.setColor(QPalette::Window, Qt::white);
 
-    for (int i = 0; i < 4; ++i) {
-        const QByteArray name = "bM" + QByteArray::number(i + 1);
-        slotButtons_[i] =
-            makeButton(name.constData(), QStringLiteral("M%1").arg(i + 1), 10 + i * 52, kBarY, 46, kButtonH);
-        connect(slotButtons_[i], &QPushButton::clicked, this, [this, i] { slotClick(i + 1); });
+    for (const ActionPlace& place : kActions) {
+        auto* button = new QPushButton(QLatin1String(place.caption), central);
+        button->setObjectName(actionName(place.action));
+        button->setGeometry(actionX(place.column), kBarY, kButtonW, kButtonH);
+        button->setCursor(Qt::PointingHandCursor);
+        button->hide();
+        connect(button, &QPushButton::clicked, this, [this, which = place.action] { actionClicked(which); });
+        actions_[static_cast<std::size_t>(place.action)] = button;
     }
+
     lInfo = new QLabel(QStringLiteral("Info:"), central);
     lInfo->setObjectName(QStringLiteral("lInfo"));
     lInfo->setGeometry(222, kBarY, 34, kButtonH);
@@ -155,29 +145,12 @@ void MainWindow::buildWidgets() {
     eInfo->setGeometry(256, kBarY + 2, 84, 24);
     eInfo->hide();
 
-    // Buttons that never show together share a place: Cancel/Update FW, Erase ALL/ReRead.
-    bMemCancel = makeButton("bMemCancel", QStringLiteral("Cancel"), actionX(0), kBarY, kButtonW, kButtonH);
-    bUpdateFw = makeButton("bUpdateFw", QStringLiteral("Update FW"), actionX(0), kBarY, kButtonW, kButtonH);
-    bErase = makeButton("bErase", QStringLiteral("Erase ALL"), actionX(1), kBarY, kButtonW, kButtonH);
-    bReread = makeButton("bReread", QStringLiteral("ReRead"), actionX(1), kBarY, kButtonW, kButtonH);
-    bMemClear = makeButton("bMemClear", QStringLiteral("Default"), actionX(2), kBarY, kButtonW, kButtonH);
-    bMemStore = makeButton("bMemStore", QStringLiteral("Transfer"), actionX(3), kBarY, kButtonW, kButtonH);
-    bLoad = makeButton("bLoad", QStringLiteral("Load"), actionX(4), kBarY, kButtonW, kButtonH);
-    bSave = makeButton("bSave", QStringLiteral("Save"), actionX(5), kBarY, kButtonW, kButtonH);
-    bPdf = makeButton("bPdf", QStringLiteral("PDF"), actionX(6), kBarY, kButtonW, kButtonH);
-    connect(bLoad, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bLoadClick); });
-    connect(bSave, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bSaveClick); });
-    connect(bPdf, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bPdfClick); });
-    connect(bMemCancel, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bMemCancelClick); });
-    connect(bMemClear, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bMemClearClick); });
-    connect(bMemStore, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bMemStoreClick); });
-    connect(bErase, &QPushButton::clicked, this, [this] { actionClicked(&MainWindow::bEraseClick); });
-
-    pbFWUpdate = new QProgressBar(central);
-    pbFWUpdate->setObjectName(QStringLiteral("pbFWUpdate"));
-    pbFWUpdate->setGeometry(actionX(0), kBarY - 18, 7 * kButtonStep - 6, 12);
-    pbFWUpdate->setTextVisible(false);
-    pbFWUpdate->hide();
+    auto* progress = new QProgressBar(central);
+    progress->setObjectName(QStringLiteral("pbFWUpdate"));
+    progress->setGeometry(actionX(0), kBarY - 18, 7 * kButtonStep - 6, 12);
+    progress->setTextVisible(false);
+    progress->hide();
+    pbFWUpdate = progress;
 
     l60Hz = new QLabel(QStringLiteral("60Hz Version"), central);
     l60Hz->setObjectName(QStringLiteral("l60Hz"));
@@ -200,40 +173,43 @@ void MainWindow::buildWidgets() {
     pVersion->setGeometry(8, kDiagramHeight - 20, 90, 18);
     pVersion->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    gbLog = new QGroupBox(QStringLiteral("Log"), central);
+    auto* gbLog = new QGroupBox(QStringLiteral("Log"), central);
     gbLog->setObjectName(QStringLiteral("gbLog"));
     gbLog->setGeometry(700, 380, 330, 170);
     gbLog->hide();
 
+    // The debug panel shows only while "Debug" is ticked.
     pDebug = new QFrame(central);
     pDebug->setObjectName(QStringLiteral("pDebug"));
     pDebug->setFrameShape(QFrame::StyledPanel);
     pDebug->setGeometry(700, 20 + kDebugPanelOffset, 330, 340);
+    pDebug->hide();
     auto* debugLayout = new QVBoxLayout(pDebug);
-    mDebug = new QPlainTextEdit(pDebug);
+    auto* mDebug = new QPlainTextEdit(pDebug);
     mDebug->setObjectName(QStringLiteral("mDebug"));
     mDebug->setReadOnly(true);
-    cbDebugHold = new QCheckBox(QStringLiteral("Stop"), pDebug);
+    auto* cbDebugHold = new QCheckBox(QStringLiteral("Stop"), pDebug);
     cbDebugHold->setObjectName(QStringLiteral("cbDebugHold"));
     debugLayout->addWidget(mDebug);
     debugLayout->addWidget(cbDebugHold);
+    connect(cbStickDebug, &QCheckBox::toggled, pDebug, &QWidget::setVisible);
+
+    // The slot buttons and the module read; used in module mode only.
+    moduleSession_ = new ModuleSession(*this, *stick_, options_, central, kFirstSlotButton, kSlotButtonStep);
 
     // Editor panels open over the diagram; the curve chooser covers the whole window.
-    outputEditor_ = new OutputEditor(*this, central);
-    curvePanel_ = new DimmingCurvePanel(*this, *outputEditor_, central);
-    outputEditor_->connectDiagram(*diagram_);
+    editors_ = new EditorSet(*this, central);
     pdfPanel_ = new PdfProjectPanel(central);
     connect(pdfPanel_, &PdfProjectPanel::okClicked, this, &MainWindow::bPdfOKClick);
     connect(pdfPanel_, &PdfProjectPanel::cancelClicked, this, &MainWindow::bPdfCancelClick);
-    DiagramHooks hooks;
-    hooks.setDaliLog = [this](bool checked) { outputEditor_->setDaliLog(checked); };
-    diagram_->setHooks(std::move(hooks));
 
     // The logo panel covers the window while the program starts.
     pLogo = new QFrame(central);
     pLogo->setObjectName(QStringLiteral("pLogo"));
     pLogo->setGeometry(0, 0, kWidth, kHeight);
     pLogo->setAutoFillBackground(true);
+    QPalette white = central->palette();
+    white.setColor(QPalette::Window, Qt::white);
     pLogo->setPalette(white);
     auto* logoLayout = new QVBoxLayout(pLogo);
     logoLayout->addStretch();
@@ -260,9 +236,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     closing_ = true;
-    Timer1->stop();
     Timer2->stop();
-    Timer3->stop();
     setBusyCursor(false);
     QMainWindow::closeEvent(event);
 }
@@ -270,10 +244,19 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::pause(int ms) {
     if (closing_)
         return;
-    // Sleeping with the window's events running, so that Timer1 ticks collect the stick's answers.
+    // Waiting with the window's events running, so that timer ticks collect the stick's answers.
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+bool MainWindow::waitPass(int ms) {
+    pause(ms);
+    return !closing_;
+}
+
+void MainWindow::appendCaptionDot() {
+    setWindowTitle(windowTitle() + QLatin1Char('.'));
 }
 
 void MainWindow::setBusyCursor(bool busy) {
@@ -284,6 +267,23 @@ void MainWindow::setBusyCursor(bool busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+QString MainWindow::infoText() const {
+    return eInfo->text();
+}
+
+void MainWindow::setInfoText(const QString& text) {
+    eInfo->setText(text);
+}
+
+void MainWindow::showSixtyHzLabel(bool shown) {
+    l60Hz->setVisible(shown);
+}
+
+void MainWindow::dropCurveChoice() {
+    if (auto* chooser = editors_->find<DimmingCurvePanel>())
+        chooser->dropChoice();
 }
 
 bool MainWindow::checkHID() {
@@ -312,21 +312,16 @@ void MainWindow::formActivate() {
         setBusyCursor(true);
         usbStick = false;
 
-        const ModuleReadOutcome outcome = readModule();
+        const ModuleReadOutcome outcome = moduleSession_->readModule({timing_.passMs, timing_.maxPass}, inReportLength);
         if (outcome == ModuleReadOutcome::StickAlone) {
             usbStick = true;
             setWindowTitle(QStringLiteral("USB Stick"));
             stickState_ = 0;
             cbStickDebug->setVisible(options_.debugMode);
-            Timer3->start();
             setBusyCursor(false);
         } else if (outcome == ModuleReadOutcome::Module) {
             setWindowTitle(QStringLiteral("Lumeq"));
             setBusyCursor(false);
-        } else if (!closing_) {
-            // The caption keeps "Loading" with its dots; the slots stay unknown and cannot be written.
-            setBusyCursor(false);
-            dialogs_->message(QString::fromLatin1(kNoAnswerMessage));
         }
     }
 
@@ -335,101 +330,19 @@ void MainWindow::formActivate() {
         pause(timing_.demoPauseMs);
         eeBlock = defaultImage();
         setDisplay();
-        bLoad->show();
-        bSave->show();
-        bPdf->show();
+        for (const Action shown : {Action::bLoad, Action::bSave, Action::bPdf})
+            action(shown)->show();
         formDisabled_ = false;
         if (stick_ && stick_->libraryLoaded() && !closing_)
             Timer2->start();
-    } else {
-        for (QPushButton* button : slotButtons_)
-            button->setVisible(!usbStick);
-        selectedSlot = 0;
+    } else if (!usbStick) {
+        moduleSession_->showSlotBar();
     }
 
-    listDimmingCurves();
+    editors_->startUp();
     cbShowHints->show();
     pLogo->hide();
     startupDone_ = true;
-}
-
-ModuleReadOutcome MainWindow::readModule() {
-    ModuleReadSequence read(timing_.maxPass);
-    moduleRead_ = &read;
-    stick_->writeData(read.start());
-    Timer1->start();
-    while (!closing_) {
-        pause(timing_.passMs);
-        const ModuleReadSequence::Step step = read.endOfPass();
-        if (step.pass % 10 == 0)
-            setWindowTitle(windowTitle() + QLatin1Char('.'));
-        if (step.discardWaiting)
-            discardWaitingReports(*stick_, static_cast<std::size_t>(inReportLength));
-        if (!step.request.empty()) {
-            stick_->writeData(step.request);
-            Timer1->start();
-        }
-        if (step.finished)
-            break;
-    }
-    Timer1->stop();
-    moduleRead_ = nullptr;
-    const ModuleContents& contents = read.contents();
-    if (contents.outcome == ModuleReadOutcome::Module || contents.outcome == ModuleReadOutcome::NoAnswer)
-        fillSlots(contents);
-    return contents.outcome;
-}
-
-void MainWindow::Timer1Timer() {
-    if (!moduleRead_) {
-        Timer1->stop();
-        return;
-    }
-    drainReports(*stick_, moduleRead_->reader(), static_cast<std::size_t>(inReportLength));
-    if (!moduleRead_->reader().running())
-        Timer1->stop();
-}
-
-void MainWindow::fillSlots(const ModuleContents& contents) {
-    controlBlockRead_ = contents.controlBlockRead;
-    controlBlock = contents.controlBlock;
-    slots_ = contents.directory.memorySlots;
-    if (!controlBlockRead_)
-        return; // nothing is known about the slots: the buttons keep their design look
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        const TMemory& slot = slots_[i];
-        QPushButton* button = slotButtons_[i];
-        const QString name = QString::fromStdString(slot.mString);
-        button->setText(QStringLiteral("M%1").arg(i + 1));
-        button->setToolTip(QString());
-        if (slot.mEmpty) {
-            setButtonColour(button, kEmptySlotColour);
-            continue;
-        }
-        setButtonColour(button, kFilledSlotColour);
-        QStringList hint;
-        if (!name.isEmpty())
-            hint << QStringLiteral("Info: ") + name;
-        if (slot.unreadable) {
-            button->setText(button->text() + QLatin1Char('?'));
-            hint << QStringLiteral("Could not be read from the module");
-        }
-        button->setToolTip(hint.join(QLatin1Char('\n')));
-    }
-    fwUpdatePending = false;
-    if (contents.directory.firmware.valid)
-        moduleFwVersion_ = contents.directory.firmware.version;
-}
-
-void MainWindow::showSlotButtons() {
-    for (QPushButton* button : slotButtons_) {
-        button->setEnabled(true);
-        button->show();
-    }
-}
-
-void MainWindow::listDimmingCurves() {
-    curvePanel_->startUp();
 }
 
 void MainWindow::Timer2Timer() {
@@ -439,53 +352,94 @@ void MainWindow::Timer2Timer() {
     }
 }
 
-void MainWindow::Timer3Timer() {
-    // The stick-mode engine is driven from here.
-}
-
 void MainWindow::selfRestart(const QStringList& arguments) {
-    Timer1->stop();
     Timer2->stop();
-    Timer3->stop();
     if (restartHandler_) {
         restartHandler_(arguments);
         return;
     }
-    QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
+    QProcess process;
+    process.setProgram(restartProgram_);
+    process.setArguments(arguments);
+    if (!process.startDetached()) {
+        setBusyCursor(false);
+        dialogs_->message(QStringLiteral("The program could not start again (%1: %2). This run goes on; close it and "
+                                         "start the program again by hand.")
+                              .arg(restartProgram_, process.errorString()));
+        return;
+    }
     close();
     QCoreApplication::quit();
 }
 
-void MainWindow::actionClicked(void (MainWindow::*handler)()) {
+void MainWindow::actionClicked(Action which) {
     if (formDisabled_)
         return;
-    (this->*handler)();
+    switch (which) {
+    case Action::bLoad:
+        bLoadClick();
+        break;
+    case Action::bSave:
+        bSaveClick();
+        break;
+    case Action::bPdf:
+        bPdfClick();
+        break;
+    case Action::bMemClear:
+        if (!usbStick)
+            moduleSession_->bMemClearClick();
+        else if (dialogs_->confirm(QStringLiteral("Are youe sure?")))
+            clearStickMemory();
+        break;
+    case Action::bMemCancel:
+        moduleSession_->bMemCancelClick();
+        break;
+    case Action::bMemStore:
+        if (!usbStick)
+            moduleSession_->bMemStoreClick();
+        break;
+    case Action::bErase:
+        moduleSession_->bEraseClick();
+        break;
+    case Action::bUpdateFw:
+    case Action::bReread:
+        break; // stick mode
+    }
 }
 
 void MainWindow::enableButtons() {
     const bool module = !usbStick;
-    bUpdateFw->setVisible(usbStick);
-    bReread->setVisible(usbStick);
+    action(Action::bUpdateFw)->setVisible(usbStick);
+    action(Action::bReread)->setVisible(usbStick);
     if (usbStick && options_.set60Hz)
         l60Hz->show();
-    bMemCancel->setVisible(module);
+    action(Action::bMemCancel)->setVisible(module);
     if (module && options_.enableErase)
-        bErase->show();
+        action(Action::bErase)->show();
     lInfo->setVisible(module);
     eInfo->setVisible(module);
-    for (QPushButton* button : {bMemClear, bMemStore, bLoad, bSave, bPdf})
-        button->show();
+    for (const Action shown : {Action::bMemClear, Action::bMemStore, Action::bLoad, Action::bSave, Action::bPdf})
+        action(shown)->show();
 }
 
 void MainWindow::disableButtons() {
     setBusyCursor(false);
-    for (QWidget* widget : std::initializer_list<QWidget*>{bMemCancel, bMemClear, bMemStore, bErase, bLoad, bSave, bPdf,
-                                                           lInfo, eInfo, bUpdateFw, pbFWUpdate, bReread})
+    for (QPushButton* button : actions_)
+        button->hide();
+    for (QWidget* widget : std::initializer_list<QWidget*>{lInfo, eInfo, pbFWUpdate})
         widget->hide();
 }
 
 void MainWindow::setDisplay() {
     diagram_->setDisplay(eeBlock);
+}
+
+void MainWindow::clearStickMemory() {
+    eeBlock.assign(std::max<std::size_t>(eeBlock.size(), kStickMemorySize), 0xFF);
+    std::copy(kDefaultImage.begin(), kDefaultImage.end(), eeBlock.begin());
+    curves_.levelsUncorrected = true;
+    eInfo->setText(QStringLiteral("Default"));
+    setDisplay();
 }
 
 void MainWindow::bSaveClick() {
@@ -514,18 +468,20 @@ void MainWindow::bLoadClick() {
     if (!file.isConfiguration()) {
         const auto text = configFileMessage(file.error);
         if (!text.empty())
-            dialogs_->message(QString::fromUtf8(text.data(), qsizetype(text.size())));
+            dialogs_->message(fromStd(text));
         return;
     }
     if (file.oldFormat)
-        dialogs_->message(QString::fromUtf8(kOldFormatMessage.data(), qsizetype(kOldFormatMessage.size())));
+        dialogs_->message(fromStd(kOldFormatMessage));
     const auto loaded = applyConfigFile(eeBlock, file, {options_.noLoadCheck, options_.copyAstro});
     if (!loaded) {
         // A refused file changes nothing, not even the astro data.
-        dialogs_->message(QString::fromUtf8(kFileCorruptedMessage.data(), qsizetype(kFileCorruptedMessage.size())));
+        dialogs_->message(fromStd(kFileCorruptedMessage));
         return;
     }
     eeBlock = *loaded;
+    // A file holds the levels as the user wants them: a curve chosen later must not convert them.
+    curves_.levelsUncorrected = true;
     eInfo->setText(QString::fromStdString(file.info));
     setDisplay();
 }
@@ -557,142 +513,6 @@ void MainWindow::bPdfOKClick() {
         return;
     }
     bPdfCancelClick();
-}
-
-void MainWindow::slotClick(int slot) {
-    // Slot buttons work whatever the interlock says: choosing a slot is how module mode starts editing.
-    const TMemory& memory = slots_[static_cast<std::size_t>(slot - 1)];
-    if (!controlBlockRead_) {
-        dialogs_->message(QString::fromLatin1(kNoAnswerMessage));
-        return;
-    }
-    if (!memory.mEmpty && memory.unreadable) {
-        dialogs_->message(QStringLiteral("The configuration in M%1 could not be read from the module: its data did "
-                                         "not arrive in time. Start the program again to read the module afresh.")
-                              .arg(slot));
-        return;
-    }
-    for (int i = 0; i < kSlotCount; ++i) {
-        QPushButton* button = slotButtons_[static_cast<std::size_t>(i)];
-        if (i + 1 == slot) {
-            button->setEnabled(false);
-            button->setDown(false);
-        } else {
-            button->hide();
-        }
-    }
-    selectedSlot = slot;
-    enableButtons();
-    if (!options_.skipFW && options_.set60Hz)
-        l60Hz->show();
-    takeSlotIntoImage(memory, eeBlock, options_.copyAstro, [this](Image&) { curvePanel_->invCorrectDC(); });
-    if (!memory.mString.empty())
-        eInfo->setText(QString::fromStdString(memory.mString));
-    setDisplay();
-    formDisabled_ = false;
-}
-
-void MainWindow::bMemCancelClick() {
-    showSlotButtons();
-    eInfo->clear();
-    disableButtons();
-    l60Hz->hide();
-    formDisabled_ = true;
-    // Unticking the curve box gives up the chosen curve.
-    curves_.curveIndex = -1;
-    outputEditor_->curveCheckBox()->setChecked(false);
-    curves_.levelsUncorrected = false;
-}
-
-void MainWindow::bMemClearClick() {
-    if (dialogs_->confirm(QString::fromLatin1(kConfirmText)))
-        clearMemory();
-}
-
-void MainWindow::clearMemory() {
-    if (usbStick) {
-        eeBlock.assign(std::max<std::size_t>(eeBlock.size(), 2 * kImageSize), 0xFF);
-    } else if (selectedSlot >= 1 && selectedSlot <= kSlotCount) {
-        TMemory& memory = slots_[static_cast<std::size_t>(selectedSlot - 1)];
-        memory.mEmpty = true;
-        memory.unreadable = false;
-        memory.mString.clear();
-        QPushButton* button = slotButtons_[static_cast<std::size_t>(selectedSlot - 1)];
-        setButtonColour(button, kEmptySlotColour);
-        button->setText(QStringLiteral("M%1").arg(selectedSlot));
-        button->setToolTip(QString());
-        clearSlotName(controlBlock, selectedSlot);
-    }
-    const Image defaults = defaultImage();
-    if (eeBlock.size() < defaults.size())
-        eeBlock.resize(defaults.size(), 0);
-    std::copy(defaults.begin(), defaults.end(), eeBlock.begin());
-    eInfo->setText(QStringLiteral("Default"));
-    setDisplay();
-}
-
-void MainWindow::bMemStoreClick() {
-    if (!checkHID()) {
-        dialogs_->message(fromStd(kUsbErrorMessage));
-        return;
-    }
-    if (usbStick)
-        return; // the stick's device memory is written by the stick-mode engine
-    disableButtons();
-    formDisabled_ = true;
-    setBusyCursor(true);
-
-    curvePanel_->correctDC();
-    TransferRequest request;
-    request.controlBlock = controlBlock;
-    request.controlBlockRead = controlBlockRead_;
-    request.slot = selectedSlot;
-    request.image = eeBlock;
-    request.info = eInfo->text().toStdString();
-    const TransferPlanResult planned = planTransfer(request);
-    if (!planned.plan) {
-        setBusyCursor(false);
-        dialogs_->message(QString::fromStdString(planned.error));
-        showSlotButtons();
-        return;
-    }
-    TransferRun run(*planned.plan);
-    // Each block waits up to about a second for its confirmation; the window takes no events meanwhile.
-    const TransferResult result = runTransfer(*stick_, run, static_cast<std::size_t>(inReportLength), [](int ms) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    });
-    if (result.firmwareFailed)
-        dialogs_->message(fromStd(transferErrorMessage(kFirmwareError)));
-    if (!result.ok) {
-        transferError(result.errorCode);
-        return;
-    }
-    controlBlock = result.controlBlockWritten;
-    enableButtons();
-    formDisabled_ = false;
-    setBusyCursor(false);
-    selfRestart(transferRestartArgs(options_, curves_.curveIndex));
-}
-
-void MainWindow::transferError(const std::string& code) {
-    setBusyCursor(false);
-    dialogs_->message(fromStd(transferErrorMessage(code)));
-    showSlotButtons();
-    disableButtons();
-    // formDisabled stays set: a slot has to be chosen again.
-}
-
-void MainWindow::bEraseClick() {
-    if (!checkHID()) {
-        dialogs_->message(fromStd(kUsbErrorMessage));
-        return;
-    }
-    if (!controlBlockRead_)
-        return; // a module that did not answer is not erased blindly
-    if (!dialogs_->confirm(QString::fromLatin1(kConfirmText)))
-        return;
-    eraseModule(*stick_);
-    selfRestart(options_.restartArgs);
 }
 
 } // namespace lumeq

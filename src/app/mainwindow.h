@@ -1,25 +1,25 @@
 #pragma once
-// The program's one window: owns the configuration image, the mode flags, the interlock and the
-// timers, and runs the start-up that chooses demo, module or stick mode for the whole run.
+// The program's one window: owns the configuration image, the mode, the interlock and the caption, runs
+// the start-up that chooses demo, module or stick mode for the whole run, and serves Load, Save and PDF.
+// The block diagram, the editor panels (EditorSet) and module mode (ModuleSession) are its parts.
 
-#include "app/options.h"
+#include "app/modulesession.h"
 #include "editors/editorhost.h"
-#include "link/blockreader.h"
+#include "files/options.h"
+#include "model/dimmingcurve.h"
 #include "model/image.h"
 
 #include <QMainWindow>
 #include <QStringList>
+
 #include <array>
 #include <functional>
 #include <memory>
 
 class QCheckBox;
 class QFrame;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -27,12 +27,11 @@ namespace lumeq {
 
 class BlockDiagram;
 class Dialogs;
-class DimmingCurvePanel;
-class OutputEditor;
+class EditorSet;
 class PdfProjectPanel;
 class StickAccess;
 
-class MainWindow : public QMainWindow, public EditorHost {
+class MainWindow : public QMainWindow, public EditorHost, private ModuleSessionHost {
     Q_OBJECT
 
 public:
@@ -41,15 +40,23 @@ public:
 
     // Waits of the start-up and the polling interval; tests shorten them.
     struct Timing {
-        int passMs = 50;        // one pass of the wait for the control block
+        int passMs = 50;        // one pass of the wait for a module's block
         int maxPass = 100;      // the wait ends after this pass
         int demoPauseMs = 2000; // "Demo Mode" stays on show this long before the default image
         int pollMs = 1000;      // Timer2: looking for a stick in demo mode
     };
 
+    // The buttons of the bar under the diagram, besides the slot buttons. Buttons that never show together
+    // share a place: Cancel and Update FW, Erase ALL and ReRead.
+    enum class Action { bMemCancel, bUpdateFw, bErase, bReread, bMemClear, bMemStore, bLoad, bSave, bPdf };
+    Q_ENUM(Action)
+    static constexpr int kActionCount = static_cast<int>(Action::bPdf) + 1;
+    static QString actionName(Action action);
+
     // Receives the arguments of a self-restart instead of starting a new process (tests).
     using RestartHandler = std::function<void(const QStringList& arguments)>;
 
+    // `stick` is the stick access (never null: without hidapi it is one whose library did not load);
     // `programDir` ends with a path separator; `parameters` are the command-line parameters.
     MainWindow(std::unique_ptr<StickAccess> stick, QString programDir, QStringList parameters,
                QWidget* parent = nullptr);
@@ -57,9 +64,11 @@ public:
 
     void setTiming(const Timing& timing);
     void setRestartHandler(RestartHandler handler);
+    // The program file a self-restart starts (the running program's own file unless a test says otherwise).
+    void setRestartProgram(const QString& program) { restartProgram_ = program; }
     // Replaces the dialogs and message boxes (tests answer them).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
-    Dialogs& dialogs() { return *dialogs_; }
+    Dialogs& dialogs() override { return *dialogs_; }
 
     // State that the rest of the program and the tests read.
     const Image& image() const { return eeBlock; }
@@ -70,13 +79,9 @@ public:
     int curveIndex() const { return curves_.curveIndex; }
     QString restartParams() const { return options_.restartParams(); }
     int stickState() const { return stickState_; }
-    // Module mode: the chosen slot (1..4, 0 = none), the slots as read at start-up, the control-block copy
-    // and the firmware version the module reported (0 when none).
-    int selectedSlotNumber() const { return selectedSlot; }
-    const TMemory& memorySlot(int slot) const { return slots_[static_cast<std::size_t>(slot - 1)]; }
-    const Block& controlBlockCopy() const { return controlBlock; }
-    bool moduleAnswered() const { return controlBlockRead_; }
-    int moduleFwVersion() const { return moduleFwVersion_; }
+    EditorSet& editors() const { return *editors_; }
+    // Module mode: the slot bar and the module's contents (idle in the other modes).
+    ModuleSession* moduleSession() const { return moduleSession_; }
 
     // The start-up sequence; runs once, when the window is shown for the first time.
     void formActivate();
@@ -93,11 +98,14 @@ public:
     BlockDiagram& diagram() override { return *diagram_; }
     bool formDisabled() const override { return formDisabled_; }
     void setFormDisabled(bool disabled) override { formDisabled_ = disabled; }
+    void redraw() override { setDisplay(); }
+    void message(const QString& text) override;
     QString programDir() const override { return programDir_; }
     bool isDemo() const override { return demo; }
     CurveState& curves() override { return curves_; }
 
-    // Starts the program again with the given parameters and ends this run.
+    // Starts the program again with the given parameters and ends this run. When the new process cannot be
+    // started, says why and keeps this run going.
     void selfRestart(const QStringList& arguments);
 
 protected:
@@ -105,50 +113,43 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // ModuleSessionHost
+    void showActionButtons() override { enableButtons(); }
+    void hideActionButtons() override { disableButtons(); }
+    void setBusyCursor(bool busy) override;
+    bool waitPass(int ms) override;
+    void appendCaptionDot() override;
+    QString infoText() const override;
+    void setInfoText(const QString& text) override;
+    void showSixtyHzLabel(bool shown) override;
+    void dropCurveChoice() override;
+    void restart(const QStringList& arguments) override { selfRestart(arguments); }
+
     void buildWidgets();
-    QPushButton* makeButton(const char* name, const QString& caption, int x, int y, int w, int h);
+    QPushButton* action(Action which) const { return actions_[static_cast<std::size_t>(which)]; }
     bool checkHID();
-    // Reads the control block and the filled slots; returns how the module (or the stick) answered.
-    ModuleReadOutcome readModule();
-    void fillSlots(const ModuleContents& contents);
-    void showSlotButtons();
-    void listDimmingCurves();
-    void setBusyCursor(bool busy);
     void pause(int ms);
 
-    void Timer1Timer();
     void Timer2Timer();
-    void Timer3Timer();
-    void actionClicked(void (MainWindow::*handler)());
+    void actionClicked(Action which);
     void bLoadClick();
     void bSaveClick();
     void bPdfClick();
     void bPdfOKClick();
     void bPdfCancelClick();
-
-    // Module mode: the memory slots and the writing of the module.
-    void slotClick(int slot);
-    void bMemCancelClick();
-    void bMemClearClick();
-    void clearMemory();
-    void bMemStoreClick();
-    void transferError(const std::string& code);
-    void bEraseClick();
+    // Default in stick mode: the whole device memory 0xFF, then the defaults over its first 128 bytes.
+    void clearStickMemory();
 
     std::unique_ptr<StickAccess> stick_;
     QString programDir_;
     QStringList parameters_;
     Timing timing_;
     RestartHandler restartHandler_;
+    QString restartProgram_;
     std::unique_ptr<Dialogs> dialogs_;
 
     // The working configuration image.
     Image eeBlock;
-    Block controlBlock{};
-    bool controlBlockRead_ = false; // the control block arrived complete: only then may it be written back
-    std::array<TMemory, kSlotCount> slots_{};
-    int moduleFwVersion_ = 0;
-    bool fwUpdatePending = false;
 
     // Mode and interlock.
     bool demo = false;
@@ -156,50 +157,32 @@ private:
     bool formDisabled_ = false;
     StartupOptions options_;
     CurveState curves_;
-    int selectedSlot = 0;
     int stickState_ = -1;
     int inReportLength = 0;
     int outReportLength = 0;
     int featureReportLength = 0;
-
-    // The start-up read of the module while it runs; Timer1 feeds it.
-    ModuleReadSequence* moduleRead_ = nullptr;
 
     bool activated_ = false;
     bool startupDone_ = false;
     bool busyCursor_ = false;
     bool closing_ = false;
 
-    QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
-    QTimer* Timer3 = nullptr;
 
     BlockDiagram* diagram_ = nullptr;
-    OutputEditor* outputEditor_ = nullptr;
-    DimmingCurvePanel* curvePanel_ = nullptr;
+    EditorSet* editors_ = nullptr;
+    ModuleSession* moduleSession_ = nullptr;
     PdfProjectPanel* pdfPanel_ = nullptr;
+    std::array<QPushButton*, kActionCount> actions_{};
     QFrame* pLogo = nullptr;
     QLabel* pVersion = nullptr;
-    std::array<QPushButton*, 4> slotButtons_{};
-    QPushButton* bMemCancel = nullptr;
-    QPushButton* bMemClear = nullptr;
-    QPushButton* bMemStore = nullptr;
-    QPushButton* bErase = nullptr;
-    QPushButton* bLoad = nullptr;
-    QPushButton* bSave = nullptr;
-    QPushButton* bPdf = nullptr;
-    QPushButton* bUpdateFw = nullptr;
-    QPushButton* bReread = nullptr;
-    QProgressBar* pbFWUpdate = nullptr;
     QLabel* lInfo = nullptr;
     QLineEdit* eInfo = nullptr;
     QLabel* l60Hz = nullptr;
     QCheckBox* cbShowHints = nullptr;
     QCheckBox* cbStickDebug = nullptr;
     QFrame* pDebug = nullptr;
-    QPlainTextEdit* mDebug = nullptr;
-    QCheckBox* cbDebugHold = nullptr;
-    QGroupBox* gbLog = nullptr;
+    QWidget* pbFWUpdate = nullptr;
 };
 
 } // namespace lumeq

@@ -33,7 +33,8 @@ constexpr const char* kHelp =
     "read saves the configuration of slot N (1..4) to a configuration file; its info text is the slot's\n"
     "name. --copy-astro keeps the astro data (image bytes 76..84) instead of clearing them.\n"
     "write stores a configuration file in slot N as Transfer does, named by --name or else by the file's\n"
-    "info text, then reads the slot back and compares it; any difference fails.\n"
+    "info text, then reads the module back and compares the slot's data and every descriptor of the\n"
+    "control block with what was written; any difference fails.\n"
     "--curve passes the levels through a dimming curve before writing, and back through its inverse after\n"
     "reading (not for a DALI output), as the program does with the curve chosen in the window.\n"
     "erase wipes the whole module; it needs --yes.\n"
@@ -75,7 +76,10 @@ std::optional<ModuleContents> readModule(Link& link) {
         break;
     case ModuleReadOutcome::NoAnswer:
     case ModuleReadOutcome::Reading:
-        error("the module did not answer the read of its control block");
+        if (contents.controlBlockShort)
+            error("the module sent its control block incomplete (a header for fewer than 128 bytes)");
+        else
+            error("the module did not answer the read of its control block");
         break;
     }
     return std::nullopt;
@@ -303,28 +307,33 @@ int write(const std::vector<std::string>& args) {
         return BadInput;
     }
 
-    // Read the module afresh, as the program does after its restart, and compare.
+    // Read the module afresh, as the program does after its restart, and compare the slot's data and the
+    // whole directory (all four slot descriptors and the firmware descriptor) with what was sent.
+    const std::string written = "slot M" + std::to_string(slot) + " was written, but ";
     if (!link->stick->findHidDevice(kStickVendorId, kStickProductId)) {
-        error("the stick is gone: the slot cannot be read back");
+        error(written + "the stick is gone: the module cannot be read back");
         return BadInput;
     }
     const std::optional<ModuleContents> after = readModule(*link);
-    if (!after)
-        return BadInput;
-    const TMemory& stored = after->directory.memorySlots[static_cast<std::size_t>(slot - 1)];
-    std::optional<std::string> difference;
-    if (stored.mEmpty)
-        difference = "the slot reads back as empty";
-    else if (stored.unreadable)
-        difference = "the slot's data could not be read back";
-    else
-        difference = firstDifference(plan.blocks.front().bytes, stored.mData, "the slot's data");
-    if (!difference)
-        difference = firstDifference(result.controlBlockWritten, after->controlBlock, "the control block");
-    if (difference) {
-        error("slot M" + std::to_string(slot) + " was written, but " + *difference);
+    if (!after) {
+        error(written + "the module could not be read back");
         return BadInput;
     }
+    const TMemory& stored = after->directory.memorySlots[static_cast<std::size_t>(slot - 1)];
+    std::vector<std::string> differences;
+    if (stored.mEmpty) {
+        differences.push_back("the slot reads back as empty");
+    } else if (stored.unreadable) {
+        differences.push_back("the slot's data could not be read back");
+    } else if (const auto difference = firstDifference(plan.blocks.front().bytes, stored.mData, "the slot's data")) {
+        differences.push_back(*difference);
+    }
+    for (const std::string& difference : controlBlockDifferences(result.controlBlockWritten, after->controlBlock))
+        differences.push_back(difference);
+    for (const std::string& difference : differences)
+        error(written + difference);
+    if (!differences.empty())
+        return BadInput;
     std::printf("wrote slot M%d %s at address 0x%s and the control block; read back: identical\n", slot,
                 quoted(stored.mString).c_str(), hex4(slotAddress(slot)).c_str());
     return Success;

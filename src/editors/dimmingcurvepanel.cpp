@@ -1,11 +1,8 @@
 #include "editors/dimmingcurvepanel.h"
 
-#include "editors/editorbuttons.h"
-
-#include "app/blockdiagram.h"
+#include "editors/editorset.h"
 #include "editors/outputeditor.h"
 #include "model/dimmingcurve.h"
-#include "model/layout.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -22,8 +19,6 @@ namespace lumeq {
 
 namespace {
 
-const QColor kMainGroup(192, 220, 192);
-const QColor kCurveRed(255, 0, 0);
 const QColor kGridMajor(190, 196, 200);
 const QColor kGridMinor(230, 233, 235);
 const QColor kAxis(40, 40, 40);
@@ -48,13 +43,6 @@ QString fromPath(const std::filesystem::path& path) {
 #else
     return QFile::decodeName(QByteArray::fromStdString(path.native()));
 #endif
-}
-
-void fill(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
 }
 
 } // namespace
@@ -138,7 +126,7 @@ void DimmingCurveChart::paintEvent(QPaintEvent*) {
         QPainterPath path(pointAt(0, curve_[0]));
         for (int input = 1; input < kCurvePoints; ++input)
             path.lineTo(pointAt(input, curve_[static_cast<std::size_t>(input)]));
-        painter.setPen(QPen(kCurveRed, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(palette::kCurve, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
     }
@@ -155,24 +143,22 @@ void DimmingCurveChart::paintEvent(QPaintEvent*) {
 // ---------------------------------------------------------------------------------------------------------
 // DimmingCurvePanel
 
-DimmingCurvePanel::DimmingCurvePanel(EditorHost& host, OutputEditor& output, QWidget* parent)
-    : QFrame(parent), host_(host), output_(output) {
-    setObjectName(QStringLiteral("pDimmingCurve"));
-    setGeometry(0, 0, kWidth, kHeight);
+DimmingCurvePanel::DimmingCurvePanel(EditorHost& host, QWidget* parent)
+    : Panel(host, QStringLiteral("pDimmingCurve"), QRect(0, 0, kWidth, kHeight), parent) {
+    setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);
     buildWidgets();
-    hide();
+}
 
-    output_.setCurvePanel(this);
-    connect(output_.curveCheckBox(), &QCheckBox::toggled, this, [this] { cbDCClick(); });
-    connect(output_.curveButton(), &QPushButton::clicked, this, [this] { bDCClick(); });
+void DimmingCurvePanel::connectPanels(EditorSet& set) {
+    output_ = set.find<OutputEditor>();
+    connect(output_->curveCheckBox(), &QCheckBox::toggled, this, [this] { cbDCClick(); });
+    connect(output_->curveButton(), &QPushButton::clicked, this, [this] { bDCClick(); });
 }
 
 void DimmingCurvePanel::buildWidgets() {
-    gbDimmingCurve = new QGroupBox(QStringLiteral("Select Dimming Curve"), this);
-    gbDimmingCurve->setObjectName(QStringLiteral("gbDimmingCurve"));
-    gbDimmingCurve->setGeometry(30, 56, 430, 500);
-    fill(gbDimmingCurve, kMainGroup);
+    gbDimmingCurve = addGroup(this, "gbDimmingCurve", QStringLiteral("Select Dimming Curve"), palette::kMainGroup,
+                              QRect(30, 56, 430, 500));
 
     lbDimmingCurve = new QListWidget(gbDimmingCurve);
     lbDimmingCurve->setObjectName(QStringLiteral("lbDimmingCurve"));
@@ -180,13 +166,8 @@ void DimmingCurvePanel::buildWidgets() {
     lbDimmingCurve->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(lbDimmingCurve, &QListWidget::currentRowChanged, this, [this] { lbDimmingCurveClick(); });
 
-    bDCOk = makeEditorButton(gbDimmingCurve, "bDCOk", EditorButton::Ok, QStringLiteral("OK"), 26);
-    bDCOk->setGeometry(14, 430, 64, 48);
-    connect(bDCOk, &QPushButton::clicked, this, [this] { bDCOkClick(); });
-
-    bDCCancel = makeEditorButton(gbDimmingCurve, "bDCCancel", EditorButton::Cancel, QStringLiteral("Cancel"), 26);
-    bDCCancel->setGeometry(88, 430, 64, 48);
-    connect(bDCCancel, &QPushButton::clicked, this, [this] { bDCCancelClick(); });
+    bDCOk = addOkButton(gbDimmingCurve, "bDCOk", QRect(14, 430, 64, 48), [this] { bDCOkClick(); });
+    bDCCancel = addCancelButton(gbDimmingCurve, "bDCCancel", QRect(88, 430, 64, 48), [this] { bDCCancelClick(); });
 
     bDcHelp = new QPushButton(QStringLiteral("?"), gbDimmingCurve);
     bDcHelp->setObjectName(QStringLiteral("bDcHelp"));
@@ -221,11 +202,11 @@ void DimmingCurvePanel::selectRow(int row) {
 
 // Ticks or clears cbDC; a change runs cbDCClick as a user's click does.
 void DimmingCurvePanel::setCurveCheck(bool checked) {
-    output_.curveCheckBox()->setChecked(checked);
+    output_->curveCheckBox()->setChecked(checked);
 }
 
 void DimmingCurvePanel::startUp() {
-    CurveState& curves = host_.curves();
+    CurveState& curves = host().curves();
     curves.curveFilesFound = dimmCurve(true);
     if (curves.curveIndex == -1)
         return;
@@ -234,7 +215,7 @@ void DimmingCurvePanel::startUp() {
         curves.curveIndex = -1;
         return;
     }
-    QCheckBox* cbDC = output_.curveCheckBox();
+    QCheckBox* cbDC = output_->curveCheckBox();
     cbDC->setText(entryCaption(curves.curveIndex));
     if (cbDC->isChecked())
         cbDCClick();
@@ -243,7 +224,7 @@ void DimmingCurvePanel::startUp() {
 }
 
 bool DimmingCurvePanel::dimmCurve(bool listOnly) {
-    const CurveListing listing = listCurveFiles(toPath(host_.programDir() + kCurveFolder));
+    const CurveListing listing = listCurveFiles(toPath(host().programDir() + kCurveFolder));
     if (!listing.folderFound || listing.names.empty())
         return false;
 
@@ -260,7 +241,7 @@ bool DimmingCurvePanel::dimmCurve(bool listOnly) {
         return true;
     }
 
-    CurveState& curves = host_.curves();
+    CurveState& curves = host().curves();
     if (curves.curveIndex < -1 || curves.curveIndex >= names_.size())
         curves.curveIndex = -1;
     if (curves.curveIndex == -1) {
@@ -278,14 +259,14 @@ bool DimmingCurvePanel::dimmCurve(bool listOnly) {
 }
 
 void DimmingCurvePanel::paintDC(bool draw) {
-    CurveState& curves = host_.curves();
+    CurveState& curves = host().curves();
     iDimmingCurve->clear();
     const int row = lbDimmingCurve->currentRow();
     if (row < 0 || row >= names_.size()) {
         curves.dimmingCurve.clear();
         return;
     }
-    const QString file = host_.programDir() + kCurveFolder + QLatin1Char('/') + names_.at(row);
+    const QString file = host().programDir() + kCurveFolder + QLatin1Char('/') + names_.at(row);
     const CurveParse parsed = readCurveFile(toPath(file));
     if (!parsed.ok()) {
         // A broken file is no curve: nothing would be corrected through it.
@@ -300,15 +281,16 @@ void DimmingCurvePanel::paintDC(bool draw) {
 }
 
 void DimmingCurvePanel::cbDCClick() {
-    CurveState& curves = host_.curves();
-    QCheckBox* cbDC = output_.curveCheckBox();
+    CurveState& curves = host().curves();
+    QCheckBox* cbDC = output_->curveCheckBox();
+    curves.correctionOn = cbDC->isChecked();
     if (cbDC->isChecked()) {
         if (!dimmCurve(false)) {
             // The curve files have gone since start-up: nothing to choose from.
             setCurveCheck(false);
             return;
         }
-        if (!output_.isHidden()) {
+        if (!output_->isHidden()) {
             show();
             raise();
         }
@@ -316,12 +298,12 @@ void DimmingCurvePanel::cbDCClick() {
     }
     curves.curveIndex = -1;
     curves.dimmingCurve.clear();
-    output_.curveButton()->setEnabled(false);
+    output_->curveButton()->setEnabled(false);
     cbDC->setText(kCorrectionOff);
 }
 
 void DimmingCurvePanel::bDCClick() {
-    host_.curves().curveIndex = -1;
+    host().curves().curveIndex = -1;
     if (!dimmCurve(false)) {
         setCurveCheck(false);
         return;
@@ -344,35 +326,40 @@ void DimmingCurvePanel::bDCOkClick() {
         bDCCancelClick();
         return;
     }
-    CurveState& curves = host_.curves();
+    if (const QString problem = curveProblem(row); !problem.isEmpty()) {
+        // A file that holds no usable curve is not taken: the chooser stays open for another choice.
+        host().message(problem);
+        return;
+    }
+    CurveState& curves = host().curves();
     curves.curveIndex = row;
-    output_.curveCheckBox()->setText(entryCaption(row));
-    if (output_.curveCheckBox()->isChecked())
+    output_->curveCheckBox()->setText(entryCaption(row));
+    if (output_->curveCheckBox()->isChecked())
         paintDC(false); // the curve of the chosen entry, whatever was drawn last
     else
         setCurveCheck(true); // loads it through cbDCClick
     hide();
-    output_.curveButton()->setEnabled(true);
-    if (!curves.levelsUncorrected && !host_.isDemo()) {
-        invCorrectDC();
-        output_.setOutput();
+    output_->curveButton()->setEnabled(true);
+    if (!host().isDemo() && uncorrectFromModule(image(), curves)) {
+        refreshLevelLabels();
+        output_->setOutput();
     }
 }
 
 void DimmingCurvePanel::bDCCancelClick() {
-    CurveState& curves = host_.curves();
+    CurveState& curves = host().curves();
     curves.dimmingCurve.clear();
     curves.curveIndex = -1;
     hide();
     setCurveCheck(false);
-    output_.curveButton()->setEnabled(false);
-    output_.curveCheckBox()->setText(kCorrectionOff);
+    output_->curveButton()->setEnabled(false);
+    output_->curveCheckBox()->setText(kCorrectionOff);
 }
 
 void DimmingCurvePanel::setUpOutputControls() {
-    QCheckBox* cbDC = output_.curveCheckBox();
-    QPushButton* bDC = output_.curveButton();
-    const int index = host_.curves().curveIndex;
+    QCheckBox* cbDC = output_->curveCheckBox();
+    QPushButton* bDC = output_->curveButton();
+    const int index = host().curves().curveIndex;
     bDC->setEnabled(true);
     if (cbDC->isChecked() && index != -1) {
         cbDC->setText(entryCaption(index));
@@ -384,27 +371,38 @@ void DimmingCurvePanel::setUpOutputControls() {
     }
 }
 
-bool DimmingCurvePanel::correctDC() {
-    return lumeq::correctDC(host_.image(), host_.curves().dimmingCurve);
+void DimmingCurvePanel::dropChoice() {
+    CurveState& curves = host().curves();
+    curves.curveIndex = -1;
+    setCurveCheck(false);
+    curves.levelsUncorrected = false;
 }
 
-bool DimmingCurvePanel::invCorrectDC() {
-    CurveState& curves = host_.curves();
-    if (!output_.curveCheckBox()->isChecked() || curves.curveIndex == -1)
-        return false;
-    if (!lumeq::invCorrectDC(host_.image(), curves.dimmingCurve))
-        return false;
-    curves.levelsUncorrected = true;
-    refreshLevelLabels();
-    return true;
+QString DimmingCurvePanel::curveProblem(int row) const {
+    const QString file = host().programDir() + kCurveFolder + QLatin1Char('/') + names_.at(row);
+    const CurveParse parsed = readCurveFile(toPath(file));
+    QString reason;
+    switch (parsed.error) {
+    case CurveError::None:
+        return {};
+    case CurveError::PointCount:
+        reason = QStringLiteral("it does not hold exactly 101 lines, one level for each input from 0 to 100 %.");
+        break;
+    case CurveError::WrongData:
+        reason = QStringLiteral("line %1 is not a whole number from 0 to 100.").arg(parsed.badLine + 1);
+        break;
+    case CurveError::Unreadable:
+        reason = QStringLiteral("the file cannot be read.");
+        break;
+    }
+    return QStringLiteral("The dimming curve \"%1\" cannot be used: %2 No curve is applied.")
+        .arg(names_.at(row), reason);
 }
 
 // The diagram's labels that print a level of the image.
 void DimmingCurvePanel::refreshLevelLabels() {
-    const Image& image = host_.image();
-    BlockDiagram& diagram = host_.diagram();
-    diagram.setLabelText(QStringLiteral("lMinLevel"), QStringLiteral("Min. Level=%1%").arg(image[img::MinLevel]));
-    diagram.setLabelText(QStringLiteral("lPO_Level"), QStringLiteral("L=%1%").arg(image[img::PowerOnLevel]));
+    diagram().showLabel(BlockDiagram::Label::lMinLevel, image());
+    diagram().showLabel(BlockDiagram::Label::lPO_Level, image());
 }
 
 } // namespace lumeq

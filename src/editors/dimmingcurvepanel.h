@@ -4,12 +4,11 @@
 // program's directory; the chooser lists them, draws the selected one on a chart and, on OK, makes it
 // the curve through which levels are corrected when a configuration is written to a module.
 //
-// The panel reads and writes the host's CurveState. The window calls startUp() once the first image is
-// shown; writing a configuration calls correctDC(), taking a memory slot calls invCorrectDC().
+// The panel reads and writes the host's CurveState, through which a module write corrects the levels
+// (correctForModule) and taking a slot undoes it (uncorrectFromModule).
 
-#include "editors/editorhost.h"
+#include "editors/editorpanel.h"
 
-#include <QFrame>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -56,20 +55,21 @@ private:
     QString message_;
 };
 
-class DimmingCurvePanel : public QFrame {
+class DimmingCurvePanel : public Panel {
     Q_OBJECT
 
 public:
     static constexpr int kWidth = 1039;
     static constexpr int kHeight = 623;
 
-    // Created hidden over the whole of `parent`; connects itself to the output editor's cbDC and bDC and
-    // registers with it.
-    DimmingCurvePanel(EditorHost& host, OutputEditor& output, QWidget* parent);
+    // Created hidden over the whole of `parent`.
+    DimmingCurvePanel(EditorHost& host, QWidget* parent);
 
+    // Connects itself to the output editor's cbDC and bDC.
+    void connectPanels(EditorSet& set) override;
     // Start-up: lists the curves (curveFilesFound) and, when a curve index was given and lies within the
     // list, ticks cbDC with that curve's name, which loads the curve. An index beyond the list is dropped.
-    void startUp();
+    void startUp() override;
 
     // Lists the curve files into lbDimmingCurve; false (nothing changed) without the folder or without a
     // usable file. `listOnly` (start-up) stops there; otherwise, with no curve chosen, the chooser opens
@@ -88,11 +88,9 @@ public:
     // The output editor's opening routine, for cbDC and bDC when they are shown.
     void setUpOutputControls();
 
-    // The corrections of the working image. invCorrectDC() acts only while a curve is chosen (cbDC ticked,
-    // curveIndex set) and marks the image as holding wanted levels (levelsUncorrected). Both leave a DALI
-    // image alone and return whether they changed the image.
-    bool correctDC();
-    bool invCorrectDC();
+    // Giving up the chosen slot: the curve choice goes (cbDC unticked) and the image no longer counts as
+    // holding wanted levels.
+    void dropChoice();
 
     // The list entries (file names) and an entry's name without its extension.
     QStringList curveNames() const { return names_; }
@@ -110,9 +108,10 @@ private:
     void selectRow(int row);
     void setCurveCheck(bool checked);
     void refreshLevelLabels();
+    // The reason a curve file cannot be used, or nothing.
+    QString curveProblem(int row) const;
 
-    EditorHost& host_;
-    OutputEditor& output_;
+    OutputEditor* output_ = nullptr;
     QStringList names_;
     int lbOldItemIdx = 0;
 

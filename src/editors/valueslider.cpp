@@ -199,9 +199,11 @@ void ValueSlider::setEditColour(QLineEdit* edit, bool active) {
 }
 
 void ValueSlider::applyLimits(int minimum, int maximum, int position, bool alwaysWrite) {
-    const int before = slider_->value();
     settingLimits_ = true;
     slider_->setRange(minimum, maximum);
+    // Compared with the position the new limits left, not the one an edit of another mode had: a value
+    // that lies on the slider's position stays as it is shown.
+    const int before = slider_->value();
     slider_->setValue(position);
     settingLimits_ = false;
     if (alwaysWrite || slider_->value() != before) {

@@ -1,7 +1,7 @@
 #include "files/configfile.h"
 
 #include "model/crc16.h"
-#include "model/layout.h"
+#include "model/settings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -295,7 +295,7 @@ std::optional<Image> applyConfigFile(const Image& current, const ConfigFile& fil
     }
     std::copy(file.image.begin(), file.image.end(), image.begin());
     if (!options.copyAstro) {
-        std::fill_n(image.begin() + img::AstroData, img::AstroDataCount, 0);
+        astro::clearAstroData(image);
     }
     return image;
 }

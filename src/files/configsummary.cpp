@@ -1,218 +1,192 @@
 #include "files/configsummary.h"
 
-#include "model/layout.h"
+#include "model/settings.h"
 #include "model/timecode.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
 
 namespace lumeq {
 
 namespace {
 
-using Bytes = std::array<std::uint8_t, kConfigSize>;
-
 const char* onOff(bool on) {
     return on ? "ON" : "OFF";
 }
 
-std::string percent(unsigned level) {
+std::string percent(int level) {
     return std::to_string(level) + " %";
 }
 
-std::string hours(unsigned h) {
+std::string hours(int h) {
     return std::to_string(h) + " h";
 }
 
-std::string celsius(unsigned degrees) {
+std::string celsius(int degrees) {
     return std::to_string(degrees) + " \u00B0C";
 }
 
-// Fade speed of a time code in milliseconds per percent.
-std::string fadeText(std::uint8_t code) {
-    return displayTime2(DecodeTime(code));
-}
-
-unsigned levelOf(std::uint8_t levelByte) {
-    return levelByte & 0x7Fu;
-}
-
-bool relayOff(std::uint8_t levelByte) {
-    return TestBit(levelByte, img::LevelRelayOff);
-}
-
-// The steps of a table up to the first empty one.
-std::size_t stepsInUse(const Bytes& b, std::size_t table) {
-    std::size_t k = 0;
-    while (k < img::StepCount && b[table + img::StepSize * k + img::StepLevel] != img::EmptyStep) {
-        ++k;
-    }
-    return k;
+// Fade speed in milliseconds per percent.
+std::string fadeText(int millis) {
+    return displayTime2(millis);
 }
 
 template <typename TimeText>
-SummaryTable stepTable(const Bytes& b, std::size_t table, SummaryColumn first, TimeText timeText) {
+SummaryTable stepTable(ImageView b, Engine engine, SummaryColumn first, TimeText timeText) {
     SummaryTable t;
     t.columns = {std::move(first), {"fade", "Fade (s/%)"}, {"level", "Level (%)"}, {"relay", "Relay"}};
-    for (std::size_t k = 0; k < stepsInUse(b, table); ++k) {
-        const std::size_t step = table + img::StepSize * k;
-        const std::uint8_t level = b[step + img::StepLevel];
-        t.rows.push_back({timeText(b[step + img::StepTime]), fadeText(b[step + img::StepFade]),
-                          std::to_string(levelOf(level)), onOff(!relayOff(level))});
+    for (int k = 0; k < steps::inUse(b, engine); ++k) {
+        const Step step = steps::step(b, engine, k);
+        t.rows.push_back({timeText(step), fadeText(step.fadeMillis()), std::to_string(step.level.level()),
+                          onOff(!step.level.relayOff())});
     }
     return t;
 }
 
 // A function switched on whose dimming engine has no step runs as switched off: the block diagram clears
 // the switch when it draws such an image.
-std::string engineState(bool on, std::size_t steps, const char* engine) {
+std::string engineState(bool on, int steps, const char* engine) {
     if (!on) {
         return "OFF";
     }
     return steps > 0 ? "ON" : std::string("OFF (") + engine + " has no steps)";
 }
 
-SummarySection output(const Bytes& b) {
-    const std::uint8_t flags = b[img::Flags];
-    const bool dali = TestBit(flags, img::FlagDali);
-    const bool bit1 = TestBit(flags, img::FlagLinearOrPwm);
-    const char* type = dali ? (bit1 ? "DALI linear" : "DALI logarithmic") : (bit1 ? "PWM" : "Analog 1-10V");
+SummarySection outputSection(ImageView b) {
+    const OutputType type = output::type(b);
     SummarySection s{"output", "Output", {}, false, {}};
-    s.items.push_back({"type", "Output type", type});
-    s.items.push_back({"minimumLevel", "Minimum level", percent(b[img::MinLevel])});
-    if (dali) {
-        s.items.push_back({"storePol", "Store POL", onOff(TestBit(b[img::Options], img::OptStorePol))});
+    s.items.push_back({"type", "Output type", std::string(output::typeName(type))});
+    s.items.push_back({"minimumLevel", "Minimum level", percent(output::minLevel(b))});
+    if (output::isDali(type)) {
+        s.items.push_back({"storePol", "Store POL", onOff(output::storePol(b))});
     }
     return s;
 }
 
-SummarySection powerOn(const Bytes& b) {
+SummarySection powerOnSection(ImageView b) {
     SummarySection s{"powerOn", "Power on", {}, false, {}};
-    const std::uint8_t delay = b[img::PowerOnDelay];
-    const std::uint8_t fade = b[img::PowerOnFade];
-    s.items.push_back({"level", "Level", percent(b[img::PowerOnLevel])});
-    s.items.push_back({"delay", "Delay", delay == 0xFF ? std::string("Random") : displayTime(DecodeTime(delay))});
-    s.items.push_back({"fade", "Fade", fade == 0 ? std::string("OFF") : fadeText(fade) + " s/%"});
-    s.items.push_back({"dpcDoo", "DPC/DOO", onOff(TestBit(b[img::Options], img::OptDelayedSwitching))});
+    const int fade = powerOn::fadeMillis(b);
+    s.items.push_back({"level", "Level", percent(powerOn::level(b))});
+    s.items.push_back(
+        {"delay", "Delay", powerOn::randomDelay(b) ? std::string("Random") : displayTime(powerOn::delaySeconds(b))});
+    s.items.push_back({"fade", "Fade", powerOn::fadeOn(b) ? fadeText(fade) + " s/%" : std::string("OFF")});
+    s.items.push_back({"dpcDoo", "DPC/DOO", onOff(powerOn::dpcDoo(b))});
     return s;
 }
 
-SummarySection blockingTime(const Bytes& b) {
+SummarySection blockingTimeSection(ImageView b) {
     SummarySection s{"blockingTime", "Blocking time", {}, false, {}};
-    const unsigned units = b[img::BlockTime];
-    s.items.push_back({"blockingTime", "Blocking time", units == 0 ? std::string("OFF") : displayTime(units * 5)});
+    s.items.push_back(
+        {"blockingTime", "Blocking time", blocking::on(b) ? displayTime(blocking::seconds(b)) : std::string("OFF")});
     return s;
 }
 
-SummarySection controlInput(const Bytes& b) {
+SummarySection controlInputSection(ImageView b) {
     SummarySection s{"controlInput", "Control input (LSt) and dimming engine 2", {}, true, {}};
-    const std::uint8_t flags = b[img::Flags];
-    const std::size_t steps = stepsInUse(b, img::Engine2);
-    const std::uint8_t hold = b[img::HoldTime];
-    s.items.push_back({"lstInput", "LSt input", engineState(TestBit(flags, img::FlagLst), steps, "dimming engine 2")});
-    s.items.push_back({"polarity", "Input polarity", TestBit(flags, img::FlagLstHighLow) ? "High->Low" : "Low->High"});
-    s.items.push_back({"holdTime", "Hold time", hold == 0 ? std::string("OFF") : displayTime(DecodeTime(hold))});
+    const int steps = steps::inUse(b, Engine::Two);
+    s.items.push_back({"lstInput", "LSt input", engineState(controlInput::on(b), steps, "dimming engine 2")});
+    s.items.push_back(
+        {"polarity", "Input polarity", std::string(controlInput::polarityName(controlInput::polarity(b)))});
+    s.items.push_back({"holdTime", "Hold time",
+                       controlInput::holdOn(b) ? displayTime(controlInput::holdSeconds(b)) : std::string("OFF")});
     s.items.push_back({"stepsInUse", "Steps in use", std::to_string(steps)});
-    s.table =
-        stepTable(b, img::Engine2, {"delay", "Delay"}, [](std::uint8_t code) { return displayTime(DecodeTime(code)); });
+    s.table = stepTable(b, Engine::Two, {"delay", "Delay"},
+                        [](const Step& step) { return displayTime(step.delaySeconds()); });
     return s;
 }
 
-SummarySection astro(const Bytes& b) {
+SummarySection astroSection(ImageView b) {
     SummarySection s{"astro", "Astro clock, ISD and dimming engine 1", {}, true, {}};
-    const std::size_t steps = stepsInUse(b, img::Engine1);
-    const auto offsetCount = static_cast<std::int8_t>(b[img::IsdOffset]);
-    const unsigned startNight = b[img::DstStartNight];
-    const unsigned endNight = b[img::DstEndNight];
-    const auto nightInRange = [](unsigned n) { return n >= 60 && n <= 216; };
-    const bool autoDst = nightInRange(startNight) && nightInRange(endNight);
-    s.items.push_back(
-        {"astroClock", "Astro clock", engineState(TestBit(b[img::Flags], img::FlagAstro), steps, "dimming engine 1")});
-    s.items.push_back({"isdOffset", "ISD offset", displayTime3(offsetCount * 2)});
-    s.items.push_back(
-        {"dst", "DST", TestBit(b[img::Options], img::OptDstOff) ? "OFF (Winter Time)" : "ON (Summer Time)"});
+    const int steps = steps::inUse(b, Engine::One);
+    const bool autoDst = astro::autoDst(b);
+    s.items.push_back({"astroClock", "Astro clock", engineState(astro::on(b), steps, "dimming engine 1")});
+    s.items.push_back({"isdOffset", "ISD offset", displayTime3(astro::offsetMinutes(b))});
+    s.items.push_back({"dst", "DST", astro::dstOn(b) ? "ON (Summer Time)" : "OFF (Winter Time)"});
     s.items.push_back({"autoDst", "Auto DST", onOff(autoDst)});
     if (autoDst) {
-        s.items.push_back({"dstStartNight", "Length of night for DST start", displayTimeHM(startNight * 300)});
-        s.items.push_back({"dstEndNight", "Length of night for DST end", displayTimeHM(endNight * 300)});
+        const int secondsPerUnit = astro::kNightMinutesPerUnit * 60;
+        s.items.push_back({"dstStartNight", "Length of night for DST start",
+                           displayTimeHM(astro::dstStartNight(b) * secondsPerUnit)});
+        s.items.push_back(
+            {"dstEndNight", "Length of night for DST end", displayTimeHM(astro::dstEndNight(b) * secondsPerUnit)});
     }
     s.items.push_back({"stepsInUse", "Steps in use", std::to_string(steps)});
-    s.table = stepTable(b, img::Engine1, {"time", "Time"}, [](std::uint8_t code) { return displayTime4(code); });
+    s.table = stepTable(b, Engine::One, {"time", "Time"}, [](const Step& step) { return displayTime4(step.time); });
     return s;
 }
 
-SummarySection remote(const Bytes& b) {
+SummarySection remoteSection(ImageView b) {
     SummarySection s{"remote", "Remote control", {}, false, {}};
-    const std::uint8_t flags = b[img::Flags];
-    const unsigned mode = b[img::Options] & img::RemoteModeMask;
-    if (TestBit(flags, img::FlagRemoteMains)) {
+    const RemoteMode mode = remote::mode(b);
+    switch (remote::input(b)) {
+    case RemoteInput::Mains:
         s.items.push_back({"input", "Input", "Mains"});
-        s.items.push_back({"mode", "Mode", mode == 0x10 ? "Midnight" : mode == 0x30 ? "Midnight Protect" : "none"});
-    } else if (TestBit(flags, img::FlagRemoteLst)) {
+        s.items.push_back({"mode", "Mode",
+                           mode == RemoteMode::MidNight          ? "Midnight"
+                           : mode == RemoteMode::MidNightProtect ? "Midnight Protect"
+                                                                 : "none"});
+        break;
+    case RemoteInput::Lst:
         s.items.push_back({"input", "Input", "LSt"});
-        s.items.push_back({"mode", "Mode", mode == 0x10 ? "Midnight" : mode == 0x20 ? "Remote DIM" : "none"});
-    } else {
+        s.items.push_back({"mode", "Mode",
+                           mode == RemoteMode::MidNight    ? "Midnight"
+                           : mode == RemoteMode::RemoteDim ? "Remote DIM"
+                                                           : "none"});
+        break;
+    case RemoteInput::Off:
         s.items.push_back({"input", "Input", "OFF"});
+        break;
     }
     return s;
 }
 
-SummarySection mff(const Bytes& b) {
+SummarySection mffSection(ImageView b) {
     SummarySection s{"mff", "MFF (maintenance factor)", {}, false, {}};
-    const unsigned lifetime = b[img::MffLifetime];
-    const unsigned burnIn = b[img::MffBurnIn];
-    s.items.push_back({"lifetime", "Lifetime", lifetime == 0 ? std::string("OFF") : hours(lifetime * 500)});
+    const int burnIn = mff::burnInHours(b);
+    s.items.push_back({"lifetime", "Lifetime", mff::on(b) ? hours(mff::lifetimeHours(b)) : std::string("OFF")});
     s.items.push_back({"burnIn", "Burn-in", burnIn == 0 ? std::string("OFF") : hours(burnIn)});
-    if (lifetime != 0) {
-        s.items.push_back({"startLevel", "Start level", percent(b[img::MffStart])});
-        s.items.push_back({"level1", "L1 (1/4 of the lifetime)", percent(b[img::MffL1])});
-        s.items.push_back({"level2", "L2 (1/2 of the lifetime)", percent(b[img::MffL2])});
-        s.items.push_back({"level3", "L3 (3/4 of the lifetime)", percent(b[img::MffL3])});
-        s.items.push_back({"stopLevel", "Stop level", percent(b[img::MffStop])});
+    if (mff::on(b)) {
+        const mff::Levels levels = mff::levels(b);
+        s.items.push_back({"startLevel", "Start level", percent(levels.start)});
+        s.items.push_back({"level1", "L1 (1/4 of the lifetime)", percent(levels.l1)});
+        s.items.push_back({"level2", "L2 (1/2 of the lifetime)", percent(levels.l2)});
+        s.items.push_back({"level3", "L3 (3/4 of the lifetime)", percent(levels.l3)});
+        s.items.push_back({"stopLevel", "Stop level", percent(levels.stop)});
     }
-    s.items.push_back(
-        {"resetHours", "Reset operating hours", TestBit(b[img::Options], img::OptMffReset) ? "yes" : "no"});
+    s.items.push_back({"resetHours", "Reset operating hours", mff::resetHours(b) ? "yes" : "no"});
     return s;
 }
 
-SummarySection thermal(const Bytes& b) {
+SummarySection thermalSection(ImageView b) {
     SummarySection s{"thermal", "Thermal management", {}, false, {}};
-    s.items.push_back({"thermal", "Thermal management", onOff(TestBit(b[img::Flags], img::FlagThermal))});
-    const unsigned t1 = b[img::ThermT1];
-    const unsigned t2 = b[img::ThermT2];
-    const unsigned t3 = b[img::ThermT3];
-    if (t1 == 0) {
+    s.items.push_back({"thermal", "Thermal management", onOff(thermal::enabled(b))});
+    const std::vector<thermal::Pair> pairs = thermal::pairsInUse(b);
+    if (pairs.empty()) {
         s.items.push_back({"thresholds", "Thresholds", "none"});
         return s;
     }
-    s.items.push_back({"t1", "T1", celsius(t1)});
-    s.items.push_back({"levelT1", "Level at T1", percent(levelOf(b[img::ThermL1]))});
-    s.items.push_back({"relayT1", "Relay at T1", onOff(!relayOff(b[img::ThermL1]))});
-    if (t2 != 0) {
-        s.items.push_back({"t2", "T2", celsius(t2)});
-        s.items.push_back({"levelT2", "Level at T2", percent(levelOf(b[img::ThermL2]))});
-        if (t3 != 0) {
-            s.items.push_back({"t3", "T3", celsius(t3)});
-            s.items.push_back({"levelT3", "Level at T3", percent(levelOf(b[img::ThermL3]))});
-        }
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        s.items.push_back({"t" + n, "T" + n, celsius(pairs[i].celsius)});
+        s.items.push_back({"levelT" + n, "Level at T" + n, percent(pairs[i].level)});
+        if (i == 0)
+            s.items.push_back({"relayT1", "Relay at T1", onOff(!thermal::relayOffAtT1(b))});
     }
     return s;
 }
 
-SummarySection relay(const Bytes& b) {
+SummarySection relaySection(ImageView b) {
     SummarySection s{"relay", "Relay", {}, false, {}};
-    s.items.push_back({"zeroCross", "Zero-cross switching", onOff(TestBit(b[img::Relay], img::RelayZeroCross))});
+    s.items.push_back({"zeroCross", "Zero-cross switching", onOff(relay::zeroCross(b))});
     return s;
 }
 
 } // namespace
 
 std::vector<SummarySection> describeConfiguration(const Image& image) {
-    Bytes b;
-    b.fill(0xFF);
-    std::copy_n(image.begin(), std::min(image.size(), b.size()), b.begin());
-    return {output(b), powerOn(b), blockingTime(b), controlInput(b), astro(b), remote(b), mff(b), thermal(b), relay(b)};
+    // The codecs read missing bytes of a short image as 0xFF.
+    const ImageView b(image.data(), std::min(image.size(), kConfigSize));
+    return {outputSection(b), powerOnSection(b), blockingTimeSection(b), controlInputSection(b), astroSection(b),
+            remoteSection(b), mffSection(b),     thermalSection(b),      relaySection(b)};
 }
 
 } // namespace lumeq

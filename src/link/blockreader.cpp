@@ -23,56 +23,80 @@ Bytes reportBuffer(std::size_t reportLength) {
 
 } // namespace
 
-Bytes BlockReader::readControlBlock() {
-    controlBlock_.fill(0x00);
-    controlFlag_ = true;
-    dataFlag_ = false;
-    countdown_ = 0;
+void BlockReader::start(bool control) {
+    (control ? controlBlock_ : sendBlock_).fill(0x00);
+    controlFlag_ = control;
+    dataFlag_ = !control;
     running_ = true;
+    stickAnswered_ = false;
+    shortBlock_ = false;
+    complete_ = false;
+    countdown_ = 0;
+}
+
+Bytes BlockReader::readControlBlock() {
+    start(true);
     return readBlockFrame(kControlBlockAddress);
 }
 
 Bytes BlockReader::readDataBlock(std::uint16_t address) {
-    sendBlock_.fill(0x00);
-    controlFlag_ = false;
-    dataFlag_ = true;
-    countdown_ = 0;
-    running_ = true;
+    start(false);
     return readBlockFrame(address);
 }
 
 BlockReader::Event BlockReader::receive(std::span<const std::uint8_t> report) {
     if (!running_)
         return Event::Ignored;
+    if (countdown_ > 0)
+        return storeData(report);
+
+    // Waiting for the header: only now do a report's first bytes say what it is.
     const ModuleAnswer answer = classifyModuleAnswer(report);
-    if (answer.kind == ModuleAnswerKind::BlockHeader) {
+    switch (answer.kind) {
+    case ModuleAnswerKind::BlockHeader:
         countdown_ = std::min<int>(answer.dataLength / kDataReportSize, kBlockReports);
+        shortBlock_ = countdown_ < static_cast<int>(kBlockReports);
+        if (countdown_ == 0) {
+            stop();
+            return Event::BlockIncomplete;
+        }
         return Event::Header;
-    }
-    if (answer.kind == ModuleAnswerKind::StickAnswer) {
+    case ModuleAnswerKind::StickAnswer:
+        // Only the first request of a run, the control-block read, can be answered by a stick alone.
+        if (!controlFlag_)
+            return Event::Ignored;
         stickAnswered_ = true;
-        running_ = false;
+        stop();
         return Event::StickAnswer;
+    case ModuleAnswerKind::WriteConfirmation:
+    case ModuleAnswerKind::Other:
+        break;
     }
-    if (countdown_ == 0)
-        return Event::Ignored;
+    return Event::Ignored;
+}
+
+BlockReader::Event BlockReader::storeData(std::span<const std::uint8_t> report) {
     Block& target = controlFlag_ ? controlBlock_ : sendBlock_;
     const std::size_t offset = (kBlockReports - static_cast<std::size_t>(countdown_)) * kDataReportSize;
     for (std::size_t i = 0; i < kDataReportSize; ++i)
         target[offset + i] = i < report.size() ? report[i] : 0x00;
     if (--countdown_ > 0)
         return Event::Data;
-    running_ = false;
-    controlFlag_ = false;
-    dataFlag_ = false;
-    return Event::BlockComplete;
+    complete_ = !shortBlock_;
+    stop();
+    return complete_ ? Event::BlockComplete : Event::BlockIncomplete;
 }
 
-void BlockReader::abandon() {
+void BlockReader::stop() {
     running_ = false;
     controlFlag_ = false;
     dataFlag_ = false;
     countdown_ = 0;
+}
+
+void BlockReader::abandon() {
+    stop();
+    complete_ = false;
 }
 
 int drainReports(StickAccess& stick, BlockReader& reader, std::size_t reportLength, int maxReports) {
@@ -158,6 +182,15 @@ void ModuleReadSequence::nextSlot(Step& step) {
     step.finished = true;
 }
 
+void ModuleReadSequence::finishWithoutControlBlock(Step& step) {
+    contents_.outcome = ModuleReadOutcome::NoAnswer;
+    contents_.controlBlockRead = false;
+    contents_.controlBlock = reader_.controlBlock();
+    for (TMemory& slot : contents_.directory.memorySlots)
+        slot.unreadable = true;
+    step.finished = true;
+}
+
 ModuleReadSequence::Step ModuleReadSequence::endOfPass() {
     Step step;
     step.pass = pass_;
@@ -173,29 +206,28 @@ ModuleReadSequence::Step ModuleReadSequence::endOfPass() {
         if (reader_.stickAnswered()) {
             contents_.outcome = ModuleReadOutcome::StickAlone;
             step.finished = true;
-        } else if (!reader_.controlFlag()) {
+        } else if (reader_.blockComplete()) {
             contents_.controlBlockRead = true;
             contents_.controlBlock = reader_.controlBlock();
             contents_.directory = parseControlBlock(contents_.controlBlock);
             nextSlot(step);
+        } else if (!reader_.controlFlag()) {
+            // The block came short: part of the directory is missing, so it must never be written back.
+            contents_.controlBlockShort = true;
+            finishWithoutControlBlock(step);
         } else if (outOfTime) {
             reader_.abandon();
-            contents_.outcome = ModuleReadOutcome::NoAnswer;
-            contents_.controlBlock = reader_.controlBlock();
-            for (TMemory& slot : contents_.directory.memorySlots)
-                slot.unreadable = true;
-            step.finished = true;
+            finishWithoutControlBlock(step);
         }
         return step;
     }
 
-    // Waiting for the data of slot slot_. A stick answer stops reception for good, so the block will not
-    // come: that counts as running out of time at once.
+    // Waiting for the data of slot slot_: complete, short or out of time.
     TMemory& slot = contents_.directory.memorySlots[static_cast<std::size_t>(slot_ - 1)];
-    if (!reader_.dataFlag()) {
+    if (reader_.blockComplete()) {
         slot.mData = reader_.sendBlock();
         nextSlot(step);
-    } else if (outOfTime || reader_.stickAnswered()) {
+    } else if (!reader_.dataFlag() || outOfTime) {
         reader_.abandon();
         slot.mData = reader_.sendBlock();
         slot.unreadable = true;

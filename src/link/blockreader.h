@@ -24,23 +24,36 @@ class StickAccess;
 // What Timer1 does with the reports of one block read. Idle until a read starts; then a block header
 // sets the countdown of data reports (byte 4 / 8, at most 16), each data report fills the next 8 bytes
 // (position (16 - countdown) * 8, so a shorter header fills the end of the block), and the read ends
-// with the last one. A stick answer (B2 50 / B2 51) means that no module is behind the stick: reception
-// stops and stickAnswered() turns true. Reports before a header are ignored.
+// with the last one.
+//
+// Once the header has come, every report is data until the countdown runs out, whatever its first bytes
+// are: slot records and slot names may well start C0 44 or B2 50. Only while the read waits for its
+// header do the first bytes tell what a report is: a block header (C0 44) starts the countdown, and while
+// the control block is awaited a stick answer (B2 50 / B2 51) means that no module is behind the stick:
+// reception stops and stickAnswered() turns true. Every other report before the header is ignored, a
+// stick answer during a data-block read included.
+//
+// A read is complete only when all sixteen data reports arrived. A header that announces fewer than 128
+// bytes ends the read as failed once its data reports are in (at once when it announces none): the
+// block is stored as announced, but blockComplete() stays false. A header above 128 counts as 128.
 class BlockReader {
 public:
     enum class Event {
-        Ignored,       // not running, or a data report before any header
-        Header,        // countdown set
-        Data,          // 8 bytes stored, more to come
-        BlockComplete, // the last data report: reception stopped, both flags clear
-        StickAnswer,   // the stick answered by itself: reception stopped
+        Ignored,         // not running, or a report before the header that is neither header nor stick answer
+        Header,          // countdown set
+        Data,            // 8 bytes stored, more to come
+        BlockComplete,   // the 16th data report: reception stopped, both flags clear
+        BlockIncomplete, // the header announced fewer than 128 bytes, and its reports are in: the read failed
+        StickAnswer,     // the stick answered the control-block read by itself: reception stopped
     };
 
     // Starts the read of the control block: the copy is cleared to zeros, controlFlag set, dataFlag
-    // clear, countdown 0, reception running. Returns the request to write (AA 55 F2 10 80 FF 00 00).
+    // clear, countdown 0, the stick-answer flag clear, reception running. Returns the request to write
+    // (AA 55 F2 10 80 FF 00 00).
     Bytes readControlBlock();
     // Starts the read of a data block into sendBlock. sendBlock is cleared to zeros first, so that a read
-    // that does not complete never shows an earlier block's bytes. Returns the request to write.
+    // that does not complete never shows an earlier block's bytes; the flags as above, with dataFlag set
+    // instead. Returns the request to write.
     Bytes readDataBlock(std::uint16_t address);
 
     // One report, as one Timer1 tick reads it. A report shorter than 8 bytes counts as padded with zeros.
@@ -53,7 +66,10 @@ public:
     bool controlFlag() const { return controlFlag_; }
     bool dataFlag() const { return dataFlag_; }
     bool inProgress() const { return controlFlag_ || dataFlag_; }
-    bool stickAnswered() const { return stickAnswered_; } // usbStick
+    bool stickAnswered() const { return stickAnswered_; } // usbStick: the stick answered this control-block read
+    // The last read ended with all sixteen data reports of a 128-byte block; false while it runs and after
+    // a short header, a stick answer or abandon().
+    bool blockComplete() const { return complete_; }
     int countdown() const { return countdown_; }
 
     const Block& controlBlock() const { return controlBlock_; }
@@ -61,12 +77,18 @@ public:
     const Block& sendBlock() const { return sendBlock_; }
 
 private:
+    void start(bool control);
+    Event storeData(std::span<const std::uint8_t> report);
+    void stop();
+
     Block controlBlock_{};
     Block sendBlock_{};
     bool controlFlag_ = false;
     bool dataFlag_ = false;
     bool running_ = false;
     bool stickAnswered_ = false;
+    bool shortBlock_ = false; // the header announced fewer than 16 data reports
+    bool complete_ = false;
     int countdown_ = 0;
 };
 
@@ -137,15 +159,19 @@ enum class ModuleReadOutcome {
 struct ModuleContents {
     ModuleReadOutcome outcome = ModuleReadOutcome::Reading;
     bool controlBlockRead = false; // the control block arrived complete; only then may it be written back
-    Block controlBlock{};          // as received (zeros where nothing arrived)
-    ModuleDirectory directory;     // slots with their data; after NoAnswer every slot is empty and unreadable
+    // NoAnswer because the module sent a header for fewer than 128 bytes, not because it kept silent.
+    bool controlBlockShort = false;
+    Block controlBlock{};      // as received (zeros where nothing arrived)
+    ModuleDirectory directory; // slots with their data; after NoAnswer every slot is empty and unreadable
 };
 
 // Start-up's read of a module. start() gives the control-block request; the reader() takes the reports
 // (BlockReader::receive or drainReports) during each wait pass; endOfPass() is called after every pass
-// and says what to do next. A wait ends when its block is complete, or after pass `lastPass` (passes
-// count from 0 for each block: 101 passes of 50 ms by default). Then the next filled slot is requested,
-// in slot order, until all are read.
+// and says what to do next. A wait ends when its block is complete, when the block came short (a header
+// for fewer than 128 bytes), or after pass `lastPass` (passes count from 0 for each block: 101 passes of
+// 50 ms by default). A short block counts as no answer: a short control block gives NoAnswer, a short
+// slot block an unreadable slot. Then the next filled slot is requested, in slot order, until all are
+// read.
 class ModuleReadSequence {
 public:
     explicit ModuleReadSequence(int lastPass = 100) : lastPass_(lastPass) {}
@@ -170,6 +196,8 @@ public:
 private:
     // Requests the next filled slot after slot_, or finishes.
     void nextSlot(Step& step);
+    // Finishes as NoAnswer: nothing is known about the slots.
+    void finishWithoutControlBlock(Step& step);
 
     BlockReader reader_;
     ModuleContents contents_;

@@ -10,8 +10,10 @@ namespace lumeq {
 namespace {
 
 constexpr std::uint8_t kConfirmedStatus = 1;
-// Firmware blocks start at 0x0200 and must end before the control block.
-constexpr std::size_t kMaxFirmwareLength = kControlBlockAddress - kBlockSize * kFirstFirmwareBlock;
+constexpr std::size_t kControlBlockEntries = kBlockSize / kDirectoryEntrySize;
+
+// The firmware's last block must end below slot M2.
+static_assert(kBlockSize * kFirstFirmwareBlock + kFirmwareImageSize <= 0x4000);
 
 Bytes reportBuffer(std::size_t reportLength) {
     return Bytes(std::max(reportLength, kDataReportSize), 0x00);
@@ -171,9 +173,10 @@ TransferPlanResult planTransfer(const TransferRequest& request) {
                        " bytes, fewer than the " + std::to_string(kConfigSize) + " a slot stores";
         return result;
     }
-    if (request.firmware && request.firmware->length > kMaxFirmwareLength) {
+    if (request.firmware && request.firmware->length > kFirmwareImageSize) {
         result.error = "the firmware of " + std::to_string(request.firmware->length) +
-                       " bytes does not fit below the control block";
+                       " bytes does not fit the module's firmware area of " + std::to_string(kFirmwareImageSize) +
+                       " bytes";
         return result;
     }
 
@@ -297,6 +300,28 @@ TransferResult runTransfer(StickAccess& stick, TransferRun& run, std::size_t rep
     while (run.next() != LinkAction::Done)
         executeStep(stick, run, buffer, sleepMs);
     return run.result();
+}
+
+std::vector<std::string> controlBlockDifferences(const Block& written, const Block& readBack) {
+    std::vector<std::string> differences;
+    for (std::size_t entry = 0; entry < kControlBlockEntries; ++entry) {
+        for (std::size_t byte = 0; byte < kDirectoryEntrySize; ++byte) {
+            const std::size_t at = entry * kDirectoryEntrySize + byte;
+            if (written[at] == readBack[at])
+                continue;
+            std::string what;
+            if (entry < static_cast<std::size_t>(kSlotCount))
+                what = "the slot descriptor of M" + std::to_string(entry + 1);
+            else if (entry == kFirmwareEntry)
+                what = "the firmware descriptor";
+            else
+                what = "entry " + std::to_string(entry) + " of the control block";
+            differences.push_back(what + " differs at byte " + std::to_string(byte) + ": written " +
+                                  hexByte(written[at]) + ", read back " + hexByte(readBack[at]));
+            break;
+        }
+    }
+    return differences;
 }
 
 void applyTransferPlan(const TransferPlan& plan, std::span<std::uint8_t> memory) {

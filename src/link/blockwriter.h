@@ -104,8 +104,13 @@ bool transferCheck(StickAccess& stick, std::uint16_t address, std::size_t report
 
 // ---- Transfer in module mode ----
 
+// The firmware image the program carries: 12288 bytes, blocks 0..95 at module addresses 0x0200..0x31FF.
+// No firmware is longer; the block after its last one would be 0x3200, well below slot M2 (0x4000).
+constexpr std::size_t kFirmwareImageSize = 12288;
+
 // Firmware to write with a Transfer (when an update is due): the image buffer (0xFF where the container
-// does not fill it), the number of firmware bytes and the version N for the descriptor.
+// does not fill it), the number of firmware bytes (at most kFirmwareImageSize) and the version N for the
+// descriptor.
 struct FirmwareToWrite {
     std::span<const std::uint8_t> image;
     std::size_t length = 0;
@@ -144,6 +149,8 @@ struct TransferPlanResult {
     std::string error; // why nothing may be written
 };
 
+// Refuses, with the reason in `error`: a control block that was not read, a slot outside 1..4, an image
+// of fewer than 96 bytes, firmware longer than kFirmwareImageSize.
 TransferPlanResult planTransfer(const TransferRequest& request);
 
 // The control block after a successful Transfer (the last planned block).
@@ -189,6 +196,15 @@ private:
 };
 
 TransferResult runTransfer(StickAccess& stick, TransferRun& run, std::size_t reportLength, const SleepMs& sleepMs);
+
+// ---- Checking a Transfer by reading the module back ----
+
+// Compares the control block read back after a Transfer with the one written, entry by entry: the slot
+// descriptors of M1..M4 (entries 0..3, bytes 0..15 each), the firmware descriptor (entry 4) and the
+// entries the program only carries along (5..7). One line per entry that differs, naming it and its first
+// differing byte: "the slot descriptor of M2 differs at byte 8: written C0, read back FF". Empty when the
+// blocks are identical.
+std::vector<std::string> controlBlockDifferences(const Block& written, const Block& readBack);
 
 // Writes a plan's blocks straight into a module memory image, as a module that confirms every block
 // would store them (for building simulator states). `memory` is the module's 64 KiB.

@@ -1,7 +1,7 @@
 #include "link/slotrecords.h"
 
 #include "model/crc16.h"
-#include "model/layout.h"
+#include "model/settings.h"
 
 #include <QString>
 
@@ -134,7 +134,7 @@ SlotChoice takeSlotIntoImage(const TMemory& slot, Image& image, bool copyAstro, 
     if (invCorrect)
         invCorrect(image);
     if (!copyAstro)
-        std::fill_n(image.begin() + img::AstroData, img::AstroDataCount, 0x00);
+        astro::clearAstroData(image);
     return choice;
 }
 

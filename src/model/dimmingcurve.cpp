@@ -1,6 +1,6 @@
 #include "model/dimmingcurve.h"
 
-#include "model/layout.h"
+#include "model/settings.h"
 
 #include <algorithm>
 #include <charconv>
@@ -69,13 +69,12 @@ std::optional<int> readLevel(std::string_view line) {
     return value;
 }
 
-// The low seven bits of a level byte as a level of 0..100.
 int levelOf(std::uint8_t value) {
-    return std::min(value & 0x7F, kCurveMaxLevel);
+    return LevelByte{value}.boundedLevel();
 }
 
 template <typename Map> bool mapLevels(Image& image, const std::vector<int>& curve, Map map) {
-    if (image.size() < kConfigSize || TestBit(image[img::Flags], img::FlagDali) || !isValidCurve(curve))
+    if (image.size() < kConfigSize || output::isDali(output::type(image)) || !isValidCurve(curve))
         return false;
     for (const std::size_t field : curveLevelFields(image))
         image[field] = map(image[field], curve);
@@ -171,32 +170,12 @@ bool isValidCurve(const std::vector<int>& curve) {
 }
 
 std::vector<std::size_t> curveLevelFields(const Image& image) {
-    std::vector<std::size_t> fields;
-    if (image.size() < kConfigSize)
-        return fields;
-    fields.push_back(img::MinLevel);
-    fields.push_back(img::PowerOnLevel);
-    for (const std::size_t engine : {img::Engine2, img::Engine1}) {
-        for (std::size_t step = 0; step < img::StepCount; ++step) {
-            const std::size_t level = engine + step * img::StepSize + img::StepLevel;
-            if (image[level] != img::EmptyStep)
-                fields.push_back(level);
-        }
-    }
-    if (image[img::MffStart] != 0xFF) {
-        fields.push_back(img::MffStart);
-        fields.push_back(img::MffStop);
-    }
-    for (const std::size_t threshold : {img::ThermT1, img::ThermT2, img::ThermT3}) {
-        if (image[threshold] != 0)
-            fields.push_back(threshold + 1);
-    }
-    return fields;
+    return correctedLevelBytes(image);
 }
 
 std::uint8_t correctLevel(std::uint8_t value, const std::vector<int>& curve) {
     const int output = curve[static_cast<std::size_t>(levelOf(value))];
-    return static_cast<std::uint8_t>((value & 0x80) + output);
+    return LevelByte::make(output, LevelByte{value}.relayOff()).value;
 }
 
 std::uint8_t invCorrectLevel(std::uint8_t value, const std::vector<int>& curve) {
@@ -213,7 +192,7 @@ std::uint8_t invCorrectLevel(std::uint8_t value, const std::vector<int>& curve) 
                 break;
         }
     }
-    return static_cast<std::uint8_t>((value & 0x80) + best);
+    return LevelByte::make(best, LevelByte{value}.relayOff()).value;
 }
 
 bool correctDC(Image& image, const std::vector<int>& curve) {
@@ -222,6 +201,17 @@ bool correctDC(Image& image, const std::vector<int>& curve) {
 
 bool invCorrectDC(Image& image, const std::vector<int>& curve) {
     return mapLevels(image, curve, invCorrectLevel);
+}
+
+bool correctForModule(Image& image, const CurveState& curves) {
+    return correctDC(image, curves.dimmingCurve);
+}
+
+bool uncorrectFromModule(Image& image, CurveState& curves) {
+    if (!curves.curveChosen() || curves.levelsUncorrected || !invCorrectDC(image, curves.dimmingCurve))
+        return false;
+    curves.levelsUncorrected = true;
+    return true;
 }
 
 } // namespace lumeq

@@ -78,4 +78,25 @@ std::uint8_t invCorrectLevel(std::uint8_t value, const std::vector<int>& curve);
 bool correctDC(Image& image, const std::vector<int>& curve);
 bool invCorrectDC(Image& image, const std::vector<int>& curve);
 
+// The program's dimming-curve choice: set in the output editor's curve chooser, used when a module is
+// written and when a slot is taken.
+struct CurveState {
+    bool curveFilesFound = false;  // at least one curve file was listed at start-up
+    bool correctionOn = false;     // the correction box (cbDC) is ticked
+    int curveIndex = -1;           // list index of the chosen curve, -1 = none
+    std::vector<int> dimmingCurve; // the loaded curve: 101 points, or empty
+    // The working image holds wanted levels (the inverse correction was applied to it, or it came from a
+    // file, the defaults or an empty slot): the inverse correction must not be applied to it again.
+    bool levelsUncorrected = false;
+
+    bool curveChosen() const { return correctionOn && curveIndex != -1; }
+};
+
+// Writing a module: the image's levels through the chosen curve (nothing without a loaded curve).
+bool correctForModule(Image& image, const CurveState& curves);
+// Taking a slot, or choosing a curve for a slot taken before: the stored levels back through the inverse,
+// while a curve is chosen and the image does not hold wanted levels yet. Marks the image as holding wanted
+// levels when it converted them.
+bool uncorrectFromModule(Image& image, CurveState& curves);
+
 } // namespace lumeq

@@ -1,7 +1,7 @@
 #include "report/report.h"
 
 #include "files/inifile.h"
-#include "model/layout.h"
+#include "model/settings.h"
 #include "model/timecode.h"
 #include "report/logo.h"
 
@@ -87,117 +87,116 @@ public:
         drawLine(writer_, 50, ruleY(r_) + 1, 500);
     }
 
-    void output() {
+    void outputSection() {
         label(50, "Output: ");
-        const bool dali = bit(img::Flags, img::FlagDali);
-        const bool linearOrPwm = bit(img::Flags, img::FlagLinearOrPwm);
-        value(160, dali ? (linearOrPwm ? "DALI linear" : "DALI logarithmic") : (linearOrPwm ? "PWM" : "Analog 1-10V"));
-        value(300, std::string("Relay zero-cross switching: ") + onOff(bit(img::Relay, img::RelayZeroCross)));
+        value(160, std::string(output::typeName(output::type(image_))));
+        value(300, std::string("Relay zero-cross switching: ") + onOff(relay::zeroCross(image_)));
         ++r_;
-        value(160, "Min. level= " + number(b(img::MinLevel)) + "%");
-        if (bit(img::Options, img::OptStorePol))
+        value(160, "Min. level= " + number(output::minLevel(image_)) + "%");
+        if (output::storePol(image_))
             value(300, "Store POL");
         sectionEnd();
     }
 
     void remoteControl() {
         label(50, "Remote Control:");
-        const int mode = b(img::Options) & img::RemoteModeMask;
+        const RemoteMode mode = remote::mode(image_);
         std::string left;
         std::string right;
-        if (bit(img::Flags, img::FlagRemoteMains)) {
+        switch (remote::input(image_)) {
+        case RemoteInput::Mains:
             right = "Input= Mains";
-            left = mode == 0x10 ? "Midnight" : mode == 0x30 ? "Midnight Protect" : "";
-        } else if (bit(img::Flags, img::FlagRemoteLst)) {
+            left = mode == RemoteMode::MidNight          ? "Midnight"
+                   : mode == RemoteMode::MidNightProtect ? "Midnight Protect"
+                                                         : "";
+            break;
+        case RemoteInput::Lst:
             right = "Input= LSt";
-            left = mode == 0x10 ? "Midnight" : mode == 0x20 ? "Remote DIM" : "";
-        } else {
+            left = mode == RemoteMode::MidNight ? "Midnight" : mode == RemoteMode::RemoteDim ? "Remote DIM" : "";
+            break;
+        case RemoteInput::Off:
             left = "OFF";
+            break;
         }
         value(160, left);
         value(300, right);
         sectionEnd();
     }
 
-    void powerOn() {
+    void powerOnSection() {
         label(50, "Power On:");
-        const int delay = b(img::PowerOnDelay);
-        value(160, "Delay= " + (delay == 0xFF ? std::string("Random") : displayTime(DecodeTime(delay))));
-        const int fade = b(img::PowerOnFade);
-        value(280, "Fade= " + (fade == 0 ? std::string("OFF") : displayTime2(DecodeTime(fade)) + " s/%"));
-        value(400, "Level= " + number(b(img::PowerOnLevel)) + " %");
+        value(160, "Delay= " + (powerOn::randomDelay(image_) ? std::string("Random")
+                                                             : displayTime(powerOn::delaySeconds(image_))));
+        value(280, "Fade= " + (powerOn::fadeOn(image_) ? displayTime2(powerOn::fadeMillis(image_)) + " s/%"
+                                                       : std::string("OFF")));
+        value(400, "Level= " + number(powerOn::level(image_)) + " %");
         sectionEnd();
     }
 
-    void blockingTime() {
+    void blockingTimeSection() {
         label(50, "Blocking time: ");
-        const int units = b(img::BlockTime);
-        value(160, units == 0 ? std::string("OFF") : displayTime(units * 5));
+        value(160, blocking::on(image_) ? displayTime(blocking::seconds(image_)) : std::string("OFF"));
         sectionEnd();
     }
 
-    void mff() {
+    void mffSection() {
         label(50, "MFF: ");
-        const int burnIn = b(img::MffBurnIn);
+        const int burnIn = mff::burnInHours(image_);
         const std::string burnInText = burnIn == 0 ? std::string("OFF") : number(burnIn) + " h";
-        const int lifetime = b(img::MffLifetime);
-        if (lifetime == 0) {
+        if (!mff::on(image_)) {
             value(160, "OFF");
             value(280, "Burn-In= " + burnInText);
         } else {
-            value(160, "Lifetime= " + number(lifetime * 500) + " h");
-            value(280, "Start= " + number(b(img::MffStart)) + "%");
-            value(400, "Stop= " + number(b(img::MffStop)) + "%");
+            const mff::Levels levels = mff::levels(image_);
+            value(160, "Lifetime= " + number(mff::lifetimeHours(image_)) + " h");
+            value(280, "Start= " + number(levels.start) + "%");
+            value(400, "Stop= " + number(levels.stop) + "%");
             ++r_;
-            value(160, "L1= " + number(b(img::MffL1)) + "%");
-            value(280, "L2= " + number(b(img::MffL2)) + "%");
-            value(400, "L3= " + number(b(img::MffL3)) + "%");
+            value(160, "L1= " + number(levels.l1) + "%");
+            value(280, "L2= " + number(levels.l2) + "%");
+            value(400, "L3= " + number(levels.l3) + "%");
             ++r_;
             value(160, "Burn-In= " + burnInText);
         }
         sectionEnd();
     }
 
-    void isd() {
+    void isdSection() {
         label(50, "ISD:");
-        if (!bit(img::Flags, img::FlagAstro)) {
+        if (!astro::on(image_)) {
             value(160, "OFF");
             sectionEnd();
             return;
         }
-        const int offsetSteps = static_cast<std::int8_t>(b(img::IsdOffset));
-        value(160, "Offset: " + displayTime3(offsetSteps * 2));
-        value(280,
-              std::string("DST= ") + (bit(img::Options, img::OptDstOff) ? "OFF (Winter Time)" : "ON (Summer Time)"));
+        value(160, "Offset: " + displayTime3(astro::offsetMinutes(image_)));
+        value(280, std::string("DST= ") + (astro::dstOn(image_) ? "ON (Summer Time)" : "OFF (Winter Time)"));
         ++r_;
-        const int startNight = b(img::DstStartNight);
-        const int endNight = b(img::DstEndNight);
-        if (isNightLength(startNight) && isNightLength(endNight)) {
+        if (astro::autoDst(image_)) {
+            const int secondsPerUnit = astro::kNightMinutesPerUnit * 60;
             value(160, "Auto DST: ON");
-            value(280, "DST Start: " + displayTimeHM(startNight * 300));
-            value(400, "DST Stop: " + displayTimeHM(endNight * 300));
+            value(280, "DST Start: " + displayTimeHM(astro::dstStartNight(image_) * secondsPerUnit));
+            value(400, "DST Stop: " + displayTimeHM(astro::dstEndNight(image_) * secondsPerUnit));
         } else {
             value(160, "Auto DST: OFF");
         }
         stepTable(
-            {"Time", "Fade", "Level", "Relay"}, img::Engine1, [](std::uint8_t time) { return displayTime4(time); },
+            {"Time", "Fade", "Level", "Relay"}, Engine::One, [](const Step& step) { return displayTime4(step.time); },
             false);
         sectionEnd();
     }
 
-    void lst() {
+    void lstSection() {
         label(50, "LSt:");
-        if (!bit(img::Flags, img::FlagLst)) {
+        if (!controlInput::on(image_)) {
             value(160, "OFF");
             return;
         }
-        value(160,
-              std::string("Input polarity: ") + (bit(img::Flags, img::FlagLstHighLow) ? "High->Low" : "Low->High"));
-        const int hold = b(img::HoldTime);
-        value(400, "Hold time: " + (hold == 0 ? std::string("OFF") : displayTime(DecodeTime(hold))));
+        value(160, "Input polarity: " + std::string(controlInput::polarityName(controlInput::polarity(image_))));
+        value(400, "Hold time: " + (controlInput::holdOn(image_) ? displayTime(controlInput::holdSeconds(image_))
+                                                                 : std::string("OFF")));
         stepTable(
-            {"Delay", "Fade", "Level", "Relay"}, img::Engine2,
-            [](std::uint8_t delay) { return displayTime(DecodeTime(delay)); }, true);
+            {"Delay", "Fade", "Level", "Relay"}, Engine::Two,
+            [](const Step& step) { return displayTime(step.delaySeconds()); }, true);
     }
 
     // Between the control input and thermal management: thermal management needs up to three rows,
@@ -213,39 +212,26 @@ public:
         }
     }
 
-    void thermal() {
+    void thermalSection() {
         label(50, "T-management:");
-        if (!bit(img::Flags, img::FlagThermal)) {
+        if (!thermal::enabled(image_)) {
             value(160, "OFF");
             return;
         }
-        const int t1 = b(img::ThermT1);
-        if (t1 == 0)
-            return;
-        const int l1 = b(img::ThermL1);
-        value(160, "T1= " + number(t1) + "°C");
-        value(280, "Level= " + number(l1 & 0x7F) + (TestBit(l1, img::LevelRelayOff) ? "%         Relay OFF" : "%"));
-        const int t2 = b(img::ThermT2);
-        if (t2 == 0)
-            return;
-        ++r_;
-        value(160, "T2= " + number(t2) + "°C");
-        value(280, "Level= " + number(b(img::ThermL2) & 0x7F) + "%");
-        const int t3 = b(img::ThermT3);
-        if (t3 == 0)
-            return;
-        ++r_;
-        value(160, "T3= " + number(t3) + "°C");
-        value(280, "Level= " + number(b(img::ThermL3) & 0x7F) + "%");
+        const std::vector<thermal::Pair> pairs = thermal::pairsInUse(image_);
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            if (i > 0)
+                ++r_;
+            const bool relayOff = i == 0 && thermal::relayOffAtT1(image_);
+            value(160, "T" + number(static_cast<int>(i) + 1) + "= " + number(pairs[i].celsius) + "°C");
+            value(280, "Level= " + number(pairs[i].level) + (relayOff ? "%         Relay OFF" : "%"));
+        }
     }
 
 private:
-    using TimeText = std::function<std::string(std::uint8_t)>;
+    using TimeText = std::function<std::string(const Step&)>;
 
-    int b(std::size_t offset) const { return image_[offset]; }
-    bool bit(std::size_t offset, unsigned number) const { return TestBit(image_[offset], number); }
     static const char* onOff(bool on) { return on ? "ON" : "OFF"; }
-    static bool isNightLength(int units) { return units >= 60 && units <= 216; }
 
     // A bold label in the current row; the font returns to regular.
     void label(int x, const std::string& text) {
@@ -273,11 +259,8 @@ private:
         secondPage_ = true;
     }
 
-    std::uint8_t stepByte(std::size_t table, std::size_t step, std::size_t field) const {
-        return image_[table + img::StepSize * step + field];
-    }
-    bool stepUsed(std::size_t table, std::size_t step) const {
-        return step < img::StepCount && stepByte(table, step, img::StepLevel) != img::EmptyStep;
+    bool stepUsed(Engine engine, int step) const {
+        return step < kStepCount && !steps::step(image_, engine, step).empty();
     }
 
     // The rule over the headings, the headings in the next row and the rule under them; returns the
@@ -296,20 +279,19 @@ private:
         return top;
     }
 
-    void stepRow(std::size_t table, std::size_t step, const TimeText& timeText) {
-        const std::uint8_t level = stepByte(table, step, img::StepLevel);
-        value(480, TestBit(level, img::LevelRelayOff) ? " OFF" : " ON");
-        value(410, number(level & 0x7F));
-        value(290, displayTime2(DecodeTime(stepByte(table, step, img::StepFade))));
-        value(170, timeText(stepByte(table, step, img::StepTime)));
+    void stepRow(Engine engine, int k, const TimeText& timeText) {
+        const Step step = steps::step(image_, engine, k);
+        value(480, step.level.relayOff() ? " OFF" : " ON");
+        value(410, number(step.level.level()));
+        value(290, displayTime2(step.fadeMillis()));
+        value(170, timeText(step));
     }
 
     // One step table. The control input's table may reach the end of the first page: it is closed
     // there and goes on under repeated headings on the second page.
-    void stepTable(const std::array<const char*, 4>& headings, std::size_t table, const TimeText& timeText,
-                   bool mayBreak) {
+    void stepTable(const std::array<const char*, 4>& headings, Engine table, const TimeText& timeText, bool mayBreak) {
         int top = tableHead(headings);
-        for (std::size_t step = 0; stepUsed(table, step); ++step) {
+        for (int step = 0; stepUsed(table, step); ++step) {
             stepRow(table, step, timeText);
             ++r_;
             if (mayBreak && r_ == kLastRow + 1) {
@@ -320,7 +302,7 @@ private:
                     return;
                 r_ = kSecondPageRow - 1; // the headings go into the first row under the header
                 top = tableHead(headings);
-                for (std::size_t next = step + 1; stepUsed(table, next); ++next) {
+                for (int next = step + 1; stepUsed(table, next); ++next) {
                     stepRow(table, next, timeText);
                     ++r_;
                 }
@@ -416,15 +398,15 @@ std::string writeReport(PdfWriter& writer, const Image& image, const ReportProje
 
     ReportContent content(writer, image, header);
     content.projectBlock(project, dateText);
-    content.output();
+    content.outputSection();
     content.remoteControl();
-    content.powerOn();
-    content.blockingTime();
-    content.mff();
-    content.isd();
-    content.lst();
+    content.powerOnSection();
+    content.blockingTimeSection();
+    content.mffSection();
+    content.isdSection();
+    content.lstSection();
     content.beforeThermal();
-    content.thermal();
+    content.thermalSection();
     return {};
 }
 

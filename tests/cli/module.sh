@@ -61,6 +61,23 @@ check "curve with too few points" 1 "$cli" module write --slot 2 "$data/default.
 expect_err "curve with too few points" "short.dc"
 check "not a configuration" 1 "$cli" module write --slot 1 "$data/not_a_configuration.txt"
 
+# Slot data and slot names that begin a data report with the bytes of a block header (C0 44) or of the
+# stick's own answer (B2 50): engine 1's second step fading at B2 to 80 % (image bytes 42, 43), thermal
+# T1 80 degrees, L1 64 % with the relay off, T2 68 degrees (bytes 89 to 91); the names "²Park" and
+# "ÀDorf" are stored as B2 50 ... and C0 44 .... Everything reads back unchanged.
+sed -e '4s/^\(.\{20\}\)0064/\1B250/' -e '7s/^\(.\{18\}\)000000/\150C044/' "$data/default.qcf" >"$work/lookalike.qcf"
+grep -q "323CB250" "$work/lookalike.qcf" && grep -q "0150C044" "$work/lookalike.qcf" || fail "lookalike.qcf was not built"
+check "write report look-alikes" 0 "$cli" module write --slot 2 "$work/lookalike.qcf" --no-load-check --name "²Park"
+expect_out "write report look-alikes" "read back: identical"
+check "write a name like a header" 0 "$cli" module write --slot 3 "$work/lookalike.qcf" --no-load-check --name "ÀDorf"
+expect_out "write a name like a header" "read back: identical"
+check "info after look-alike names" 0 "$cli" module info
+expect_out "info after look-alike names" 'M2  filled  name "²Park   "  length 128  address 0x4000'
+expect_out "info after look-alike names" 'M3  filled  name "ÀDorf   "  length 128  address 0x8000'
+check "read report look-alikes" 0 "$cli" module read --slot 2 -o "$work/lookalike_back.qcf"
+[ "$(tail -n +2 "$work/lookalike_back.qcf" | tr -d '\r')" = "$(tail -n +2 "$work/lookalike.qcf" | tr -d '\r')" ] ||
+    fail "the look-alike bytes of slot 2 read back differently"
+
 check "erase without --yes" 2 "$cli" module erase
 expect_err "erase without --yes" "add --yes"
 check "erase" 0 "$cli" module erase --yes

@@ -56,10 +56,12 @@ Block patternedBlock(std::uint8_t seed) {
     return block;
 }
 
-// The header and the sixteen data reports that carry a block.
-std::vector<Bytes> blockReports(const Block& block) {
-    std::vector<Bytes> reports = {header()};
-    for (std::size_t at = 0; at < block.size(); at += 8)
+// The header and the data reports that carry a block: sixteen for the usual header of 128 bytes; for a
+// shorter one as many as it announces, with the block's last bytes.
+std::vector<Bytes> blockReports(const Block& block, std::uint8_t length = 128) {
+    std::vector<Bytes> reports = {header(length)};
+    const std::size_t count = std::min<std::size_t>(length / 8, 16);
+    for (std::size_t at = block.size() - 8 * count; at < block.size(); at += 8)
         reports.emplace_back(block.begin() + static_cast<std::ptrdiff_t>(at),
                              block.begin() + static_cast<std::ptrdiff_t>(at + 8));
     return reports;
@@ -85,33 +87,62 @@ TEST(BlockReader, HeaderAndSixteenReportsFillTheControlBlockAndStop) {
     EXPECT_EQ(reader.controlBlock(), block);
 }
 
-TEST(BlockReader, HeaderLengthDecidesWhereTheDataGoes) {
+// Only a header of 128 bytes or more makes a complete block; a shorter one still fills the end of the
+// block, but the read fails, whether it reads the control block or a slot's data.
+TEST(BlockReader, HeaderLengthDecidesWhereTheDataGoesAndWhetherTheReadCounts) {
     const struct {
         const char* name;
         std::uint8_t length;
         int countdown;
         std::size_t firstByte; // where the first data report lands
+        bool complete;
     } cases[] = {
-        {"128 bytes fill from byte 0", 128, 16, 0},
-        {"32 bytes fill the end of the block", 32, 4, 96},
-        {"announced 248 bytes: still one block", 248, 16, 0},
-        {"12 bytes: one report, rounded down", 12, 1, 120},
+        {"128 bytes fill from byte 0", 128, 16, 0, true},
+        {"announced 248 bytes: still one block", 248, 16, 0, true},
+        {"136 bytes: still one block", 136, 16, 0, true},
+        {"120 bytes: one report short", 120, 15, 8, false},
+        {"64 bytes fill the second half", 64, 8, 64, false},
+        {"32 bytes fill the end of the block", 32, 4, 96, false},
+        {"12 bytes: one report, rounded down", 12, 1, 120, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        BlockReader reader;
-        reader.readDataBlock(0x4000);
-        reader.receive(header(c.length));
-        EXPECT_EQ(reader.countdown(), c.countdown);
-        for (int i = 0; i < c.countdown; ++i)
-            reader.receive(Bytes(8, static_cast<std::uint8_t>(0x10 + i)));
-        EXPECT_FALSE(reader.inProgress());
-        EXPECT_EQ(reader.sendBlock()[c.firstByte], 0x10);
-        EXPECT_EQ(reader.sendBlock()[127], 0x10 + c.countdown - 1);
-        if (c.firstByte > 0) {
-            EXPECT_EQ(reader.sendBlock()[c.firstByte - 1], 0x00);
+        for (const bool control : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (control ? ", control block" : ", data block"));
+            BlockReader reader;
+            if (control)
+                reader.readControlBlock();
+            else
+                reader.readDataBlock(0x4000);
+            EXPECT_EQ(reader.receive(header(c.length)), Event::Header);
+            EXPECT_EQ(reader.countdown(), c.countdown);
+            for (int i = 0; i < c.countdown; ++i) {
+                const Event expected = i + 1 < c.countdown ? Event::Data
+                                       : c.complete        ? Event::BlockComplete
+                                                           : Event::BlockIncomplete;
+                EXPECT_EQ(reader.receive(Bytes(8, static_cast<std::uint8_t>(0x10 + i))), expected) << i;
+            }
+            EXPECT_FALSE(reader.inProgress());
+            EXPECT_FALSE(reader.running());
+            EXPECT_EQ(reader.blockComplete(), c.complete);
+            const Block& block = control ? reader.controlBlock() : reader.sendBlock();
+            EXPECT_EQ(block[c.firstByte], 0x10);
+            EXPECT_EQ(block[127], 0x10 + c.countdown - 1);
+            if (c.firstByte > 0) {
+                EXPECT_EQ(block[c.firstByte - 1], 0x00);
+            }
         }
     }
+}
+
+TEST(BlockReader, HeaderForLessThanOneReportFailsAtOnce) {
+    BlockReader reader;
+    reader.readControlBlock();
+    EXPECT_EQ(reader.receive(header(4)), Event::BlockIncomplete);
+    EXPECT_FALSE(reader.running());
+    EXPECT_FALSE(reader.controlFlag());
+    EXPECT_FALSE(reader.blockComplete());
+    EXPECT_EQ(reader.receive(Bytes(8, 0x77)), Event::Ignored);
+    EXPECT_EQ(reader.controlBlock(), Block{});
 }
 
 TEST(BlockReader, ReportsBeforeTheHeaderAreIgnored) {
@@ -132,6 +163,7 @@ TEST(BlockReader, StickAnswerMeansStickMode) {
         EXPECT_EQ(reader.receive(Bytes{0xB2, code, 0, 0, 0, 0, 0, 0}), Event::StickAnswer);
         EXPECT_TRUE(reader.stickAnswered());
         EXPECT_FALSE(reader.running());
+        EXPECT_FALSE(reader.blockComplete());
         EXPECT_EQ(reader.receive(header()), Event::Ignored);
     }
     BlockReader reader;
@@ -140,10 +172,82 @@ TEST(BlockReader, StickAnswerMeansStickMode) {
     EXPECT_FALSE(reader.stickAnswered());
 }
 
+// Once a header has come, every report up to the end of the block is data, however it starts: slot
+// names and slot records may begin with the bytes of a block header, of a confirmation or of the stick's
+// own answer.
+TEST(BlockReader, EveryReportAfterTheHeaderIsData) {
+    const struct {
+        const char* name;
+        bool control;
+        std::size_t at; // a report start
+        Bytes bytes;
+    } cases[] = {
+        {"slot name of M1 starting C0 44 (\"\u00C0Dorf\")", true, 8, {0xC0, 0x44, 'o', 'r', 'f', ' ', ' ', ' '}},
+        {"slot name of M3 starting B2 50 (\"\u00B2Park\")", true, 40, {0xB2, 0x50, 'a', 'r', 'k', ' ', ' ', ' '}},
+        {"B2 51 in the last report of the control block", true, 120, {0xB2, 0x51, 0, 0, 0, 0, 0, 0}},
+        {"header for 128 bytes in the second report", true, 8, {0xC0, 0x44, 0x00, 0x00, 0x80, 0, 0, 0}},
+        {"image bytes 42, 43 = B2 50 (fade B2, level 80 %)",
+         false,
+         56,
+         {0xB2, 0x50, 0x3C, 0x32, 0x00, 0x00, 0x12, 0x34}},
+        {"image bytes 90, 91 = C0 44 (L1 64 % relay off, T2 68 degrees)",
+         false,
+         120,
+         {0xC0, 0x44, 0, 0, 0, 0, 0, 0xFF}},
+        {"header announcing 8 bytes in the first report", false, 0, {0xC0, 0x44, 0x00, 0x00, 0x08, 0, 0, 0}},
+        {"a confirmation in a data block", false, 64, {0xC0, 0x33, 0x00, 0x40, 0x01, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Block block = patternedBlock(7);
+        std::copy(c.bytes.begin(), c.bytes.end(), block.begin() + static_cast<std::ptrdiff_t>(c.at));
+        BlockReader reader;
+        if (c.control)
+            reader.readControlBlock();
+        else
+            reader.readDataBlock(0x8000);
+        const std::vector<Bytes> reports = blockReports(block);
+        EXPECT_EQ(reader.receive(reports[0]), Event::Header);
+        for (std::size_t i = 1; i < 16; ++i)
+            EXPECT_EQ(reader.receive(reports[i]), Event::Data) << i;
+        EXPECT_EQ(reader.receive(reports[16]), Event::BlockComplete);
+        EXPECT_EQ(c.control ? reader.controlBlock() : reader.sendBlock(), block);
+        EXPECT_TRUE(reader.blockComplete());
+        EXPECT_FALSE(reader.stickAnswered());
+    }
+}
+
+// Only the control-block read can be answered by the stick alone; a data-block read passes over a stick
+// answer while it waits for its header. Each read starts with the flag clear.
+TEST(BlockReader, StickAnswerCountsOnlyWhileTheControlBlockHeaderIsAwaited) {
+    const Block block = patternedBlock(2);
+    BlockReader reader;
+    reader.readDataBlock(0x0000);
+    EXPECT_EQ(reader.receive(Bytes{0xB2, 0x50, 0, 0, 0, 0, 0, 0}), Event::Ignored);
+    EXPECT_EQ(reader.receive(Bytes{0xB2, 0x51}), Event::Ignored);
+    EXPECT_TRUE(reader.running());
+    EXPECT_FALSE(reader.stickAnswered());
+    for (const Bytes& report : blockReports(block))
+        reader.receive(report);
+    EXPECT_TRUE(reader.blockComplete());
+    EXPECT_EQ(reader.sendBlock(), block);
+
+    reader.readControlBlock();
+    ASSERT_EQ(reader.receive(Bytes{0xB2, 0x50}), Event::StickAnswer);
+    ASSERT_TRUE(reader.stickAnswered());
+    reader.readDataBlock(0x4000);
+    EXPECT_FALSE(reader.stickAnswered());
+    reader.readControlBlock();
+    EXPECT_FALSE(reader.stickAnswered());
+    EXPECT_TRUE(reader.running());
+}
+
 TEST(BlockReader, ShortReportsCountAsPaddedWithZeros) {
     BlockReader reader;
     reader.readDataBlock(0);
-    reader.receive(header(8));
+    reader.receive(header());
+    for (int i = 0; i < 15; ++i)
+        reader.receive(Bytes(8, 0x66));
     const Bytes three = {1, 2, 3}; // exact size on the heap: AddressSanitizer sees any read past it
     EXPECT_EQ(reader.receive(three), Event::BlockComplete);
     EXPECT_EQ(Bytes(reader.sendBlock().begin() + 120, reader.sendBlock().end()), (Bytes{1, 2, 3, 0, 0, 0, 0, 0}));
@@ -507,6 +611,52 @@ TEST(ModuleReadSequence, ControlBlockCompletedInTheLastPassCounts) {
     EXPECT_EQ(step.pass, 100);
     EXPECT_TRUE(step.finished);
     EXPECT_EQ(sequence.contents().outcome, lumeq::ModuleReadOutcome::Module);
+}
+
+// A block that comes short counts as not read, as if it had not come at all: a short control block
+// leaves nothing known about the module (so nothing is ever written back over its directory), a short
+// slot block leaves that slot unreadable. The wait ends with the block; it does not run out first.
+TEST(ModuleReadSequence, ShortBlocksCountAsNotRead) {
+    const Block control = twoSlotControlBlock();
+    const struct {
+        const char* name;
+        std::uint8_t controlLength, m1Length;
+        lumeq::ModuleReadOutcome outcome;
+        bool controlBlockRead, m1Unreadable;
+        std::size_t requests;
+    } cases[] = {
+        {"control block with a header for 64 bytes", 64, 128, lumeq::ModuleReadOutcome::NoAnswer, false, true, 1},
+        {"control block one report short", 120, 128, lumeq::ModuleReadOutcome::NoAnswer, false, true, 1},
+        {"control block with a header above 128", 200, 128, lumeq::ModuleReadOutcome::Module, true, false, 3},
+        {"M1 with a header for 120 bytes", 128, 120, lumeq::ModuleReadOutcome::Module, true, true, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Driven driven = drive([&](const Bytes& request) {
+            switch (requestAddress(request)) {
+            case 0xFF80:
+                return blockReports(control, c.controlLength);
+            case 0x0000:
+                return blockReports(patternedBlock(1), c.m1Length);
+            default:
+                return blockReports(patternedBlock(3));
+            }
+        });
+        const lumeq::ModuleContents& contents = driven.contents;
+        EXPECT_EQ(contents.outcome, c.outcome);
+        EXPECT_EQ(contents.controlBlockRead, c.controlBlockRead);
+        EXPECT_EQ(contents.directory.memorySlots[0].unreadable, c.m1Unreadable);
+        EXPECT_EQ(driven.requests.size(), c.requests);
+        EXPECT_EQ(driven.passes, static_cast<int>(c.requests)); // one pass per block: no wait runs out
+        if (c.controlBlockRead) {
+            EXPECT_FALSE(contents.directory.memorySlots[2].unreadable);
+            EXPECT_EQ(contents.directory.memorySlots[2].mData, patternedBlock(3));
+        } else {
+            EXPECT_TRUE(contents.controlBlockShort);
+            for (const lumeq::TMemory& slot : contents.directory.memorySlots)
+                EXPECT_TRUE(slot.mEmpty && slot.unreadable);
+        }
+    }
 }
 
 TEST(ModuleReadSequence, StickAnswerMeansStickMode) {

@@ -1,9 +1,14 @@
 #include "link/blockwriter.h"
+#include "link/simstate.h"
+#include "link/simulatedstick.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <deque>
 #include <functional>
 #include <map>
@@ -273,6 +278,34 @@ TEST(TransferPlan, FirmwareBlocksBetweenSlotAndControlBlock) {
               Bytes(8, 0xFF));
 }
 
+// The firmware the program carries fills blocks 0..95 (0x0200..0x31FF); anything longer would run into
+// slot M2 at 0x4000 and is refused.
+TEST(TransferPlan, FirmwareEndsBelowSlotM2) {
+    EXPECT_EQ(lumeq::kFirmwareImageSize, 12288u);
+    Bytes firmwareImage(12289, 0x5A);
+    lumeq::TransferRequest r = request(1);
+    r.firmware = lumeq::FirmwareToWrite{firmwareImage, 12288, 5};
+    const auto result = lumeq::planTransfer(r);
+    ASSERT_TRUE(result.plan) << result.error;
+    std::vector<std::uint16_t> firmwareBlocks;
+    for (const lumeq::PlannedBlock& block : result.plan->blocks) {
+        if (block.kind == lumeq::PlannedBlockKind::Firmware)
+            firmwareBlocks.push_back(block.address);
+    }
+    ASSERT_EQ(firmwareBlocks.size(), 96u);
+    EXPECT_EQ(firmwareBlocks.front(), 0x0200);
+    EXPECT_EQ(firmwareBlocks.back(), 0x3180);
+    EXPECT_LT(firmwareBlocks.back() + 128, 0x4000);
+    const Block& control = lumeq::plannedControlBlock(*result.plan);
+    EXPECT_EQ(Bytes(control.begin() + 64, control.begin() + 72), (Bytes{0x8A, 0x65, 0xC1, 5, 0x00, 0x30, 0x04, 0x00}));
+
+    r.firmware->length = 12289;
+    const auto refused = lumeq::planTransfer(r);
+    EXPECT_FALSE(refused.plan);
+    EXPECT_NE(refused.error.find("12289 bytes"), std::string::npos) << refused.error;
+    EXPECT_NE(refused.error.find("12288"), std::string::npos) << refused.error;
+}
+
 // ---- Running a Transfer ----
 
 TEST(TransferRun, OutcomesOfEachBlock) {
@@ -356,6 +389,120 @@ TEST(TransferRun, PlanIntoMemory) {
     EXPECT_TRUE(std::equal(plan.blocks[0].bytes.begin(), plan.blocks[0].bytes.end(), memory.begin() + 0xC000));
     EXPECT_TRUE(std::equal(plan.blocks[1].bytes.begin(), plan.blocks[1].bytes.end(), memory.begin() + 0xFF80));
     EXPECT_EQ(memory[0xBFFF], 0xFF);
+}
+
+// ---- Reading a Transfer back ----
+
+TEST(ReadBack, ControlBlockDifferencesNameTheEntry) {
+    // Blank but for M2 "Default " and byte 100 (0x12).
+    const Block written = lumeq::plannedControlBlock(*lumeq::planTransfer(request(2)).plan);
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::size_t, std::uint8_t>> changes; // byte of the block read back, its value
+        std::vector<std::string> differences;
+    } cases[] = {
+        {"identical", {}, {}},
+        {"name of M2", {{24, 0xFF}}, {"the slot descriptor of M2 differs at byte 8: written 44, read back FF"}},
+        {"M1 filled where it was empty",
+         {{0, 0x8A}, {1, 0x65}},
+         {"the slot descriptor of M1 differs at byte 0: written FF, read back 8A"}},
+        {"last byte of M4", {{63, 0x00}}, {"the slot descriptor of M4 differs at byte 15: written FF, read back 00"}},
+        {"firmware version", {{67, 0x07}}, {"the firmware descriptor differs at byte 3: written FF, read back 07"}},
+        {"an entry the program carries along",
+         {{100, 0x00}},
+         {"entry 6 of the control block differs at byte 4: written 12, read back 00"}},
+        {"two entries, first differing byte of each",
+         {{31, 0x00}, {30, 0x00}, {127, 0x01}},
+         {"the slot descriptor of M2 differs at byte 14: written 74, read back 00",
+          "entry 7 of the control block differs at byte 15: written FF, read back 01"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Block readBack = written;
+        for (const auto& [at, value] : c.changes)
+            readBack[at] = value;
+        EXPECT_EQ(lumeq::controlBlockDifferences(written, readBack), c.differences);
+    }
+}
+
+// Slot records and slot names whose bytes look like a block header (C0 44) or like the stick's own
+// answer (B2 50, B2 51) at the start of a data report are written through the simulator and come back
+// unchanged, with the whole directory.
+TEST(ReadBack, ReportLookalikesInSlotsAndNamesSurviveATransfer) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = dir.filePath("module.ini").toStdString();
+    ASSERT_TRUE(lumeq::SimState::withModule().save(path));
+    const auto readModule = [&path] {
+        lumeq::SimulatedStick stick(path);
+        EXPECT_TRUE(stick.findHidDevice(lumeq::kStickVendorId, lumeq::kStickProductId));
+        lumeq::ModuleReadSequence sequence;
+        return lumeq::runModuleRead(stick, sequence, 64, [] {});
+    };
+
+    // Each slot's record stream puts image bytes 12k + 6 and 12k + 7 at the start of a data report; each
+    // name starts a data report of the control block.
+    const struct {
+        const char* what;
+        int slot;
+        std::size_t at; // image byte
+        std::uint8_t first, second;
+        const char* name; // UTF-8: the characters U+00B2 and U+00C0 are stored as the bytes B2 and C0
+        const char* nameRead;
+    } cases[] = {
+        {"engine 1, second step: fade B2, level 80 %", 2, 42, 0xB2, 0x50, "\u00B2Park", "\u00B2Park   "},
+        {"thermal L1 64 % with the relay off, T2 68 degrees", 3, 90, 0xC0, 0x44, "\u00C0Dorf", "\u00C0Dorf   "},
+        {"engine 2, fourth step: fade B2, level 81 %", 1, 18, 0xB2, 0x51, "\u00B2Q", "\u00B2Q      "},
+        {"engine 1, last step: fade C0, level 68 %", 4, 66, 0xC0, 0x44, "\u00C0D-12", "\u00C0D-12   "},
+    };
+    std::array<Block, 4> streams{};
+    Block lastControlBlock{};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const lumeq::ModuleContents before = readModule();
+        ASSERT_EQ(before.outcome, lumeq::ModuleReadOutcome::Module);
+        lumeq::TransferRequest r;
+        r.controlBlock = before.controlBlock;
+        r.controlBlockRead = before.controlBlockRead;
+        r.slot = c.slot;
+        r.image = lumeq::defaultImage();
+        r.image[c.at] = c.first;
+        r.image[c.at + 1] = c.second;
+        if (c.at == 90)
+            r.image[89] = 80; // T1 above T2
+        r.info = c.name;
+        const auto planned = lumeq::planTransfer(r);
+        ASSERT_TRUE(planned.plan) << planned.error;
+        const Block& stream = planned.plan->blocks.front().bytes;
+        const std::size_t reportStart = 16 * (c.at / 12) + 8;
+        ASSERT_EQ(stream[reportStart], c.first);
+        ASSERT_EQ(stream[reportStart + 1], c.second);
+        lumeq::SimulatedStick stick(path);
+        ASSERT_TRUE(stick.findHidDevice(lumeq::kStickVendorId, lumeq::kStickProductId));
+        lumeq::TransferRun run(*planned.plan);
+        const lumeq::TransferResult result = lumeq::runTransfer(stick, run, 64, {});
+        ASSERT_TRUE(result.ok) << result.errorCode;
+        streams[static_cast<std::size_t>(c.slot - 1)] = stream;
+        lastControlBlock = result.controlBlockWritten;
+    }
+
+    const lumeq::ModuleContents after = readModule();
+    ASSERT_EQ(after.outcome, lumeq::ModuleReadOutcome::Module);
+    EXPECT_TRUE(after.controlBlockRead);
+    EXPECT_EQ(after.controlBlock, lastControlBlock);
+    EXPECT_TRUE(lumeq::controlBlockDifferences(lastControlBlock, after.controlBlock).empty());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const lumeq::TMemory& slot = after.directory.memorySlots[static_cast<std::size_t>(c.slot - 1)];
+        EXPECT_FALSE(slot.mEmpty);
+        EXPECT_FALSE(slot.unreadable);
+        EXPECT_EQ(slot.mString, c.nameRead);
+        EXPECT_EQ(slot.mData, streams[static_cast<std::size_t>(c.slot - 1)]);
+        lumeq::Image image(128, 0x00);
+        EXPECT_TRUE(lumeq::takeSlotIntoImage(slot, image, true).decode.clean());
+        EXPECT_EQ(image[c.at], c.first);
+        EXPECT_EQ(image[c.at + 1], c.second);
+    }
 }
 
 TEST(Erase, WritesTheEraseFrameOnly) {

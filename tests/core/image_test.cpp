@@ -1,9 +1,8 @@
 #include "model/image.h"
-#include "model/layout.h"
-#include "model/timecode.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace lumeq;
@@ -65,99 +64,14 @@ TEST(Image, EveryBitSetsAndClearsAlone) {
 }
 
 // ---- Default image ----------------------------------------------------------------------------------
+// What the default image means, read through the codecs, is checked in settings_test.cpp.
 
-class DefaultImage : public testing::Test {
-protected:
-    std::uint8_t at(std::size_t offset) const { return image.at(offset); }
-    bool flag(std::size_t offset, unsigned bit) const { return TestBit(image.at(offset), bit); }
-
-    // Number of steps in use at the front of a step table.
-    int stepsInUse(std::size_t table) const {
-        int steps = 0;
-        while (steps < static_cast<int>(img::StepCount) &&
-               at(table + img::StepSize * steps + img::StepLevel) != img::EmptyStep) {
-            ++steps;
-        }
-        return steps;
-    }
-
+TEST(DefaultImage, IsAFreshCopyOfTheTable) {
     Image image = defaultImage();
-};
-
-TEST_F(DefaultImage, IsAFreshCopyOfTheTable) {
     ASSERT_EQ(image.size(), kImageSize);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), kDefaultImage.begin()));
     image[0] = 0xFF;
     EXPECT_EQ(defaultImage()[0], 0x0C);
-}
-
-TEST_F(DefaultImage, OutputIsAnalogue1To10VWithAstroAndLst) {
-    EXPECT_EQ(at(img::Flags), 0x0C);
-    EXPECT_FALSE(flag(img::Flags, img::FlagDali));
-    EXPECT_FALSE(flag(img::Flags, img::FlagLinearOrPwm)); // not DALI and not PWM: 1-10V
-    EXPECT_TRUE(flag(img::Flags, img::FlagAstro));
-    EXPECT_TRUE(flag(img::Flags, img::FlagLst));
-    EXPECT_FALSE(flag(img::Flags, img::FlagLstHighLow));
-    EXPECT_FALSE(flag(img::Flags, img::FlagRemoteMains));
-    EXPECT_FALSE(flag(img::Flags, img::FlagRemoteLst));
-    EXPECT_FALSE(flag(img::Flags, img::FlagThermal));
-}
-
-TEST_F(DefaultImage, PowerOnAtFullLevelAfterRandomDelay) {
-    EXPECT_EQ(at(img::MinLevel), 0);
-    EXPECT_EQ(at(img::PowerOnLevel), 100);
-    EXPECT_EQ(at(img::PowerOnDelay), 0xFF);
-    EXPECT_EQ(DecodeTime(at(img::PowerOnFade)), 0);
-    EXPECT_EQ(at(img::BlockTime), 0);
-    EXPECT_EQ(DecodeTime(at(img::HoldTime)), 0);
-    EXPECT_EQ(at(img::IsdOffset), 0);
-}
-
-TEST_F(DefaultImage, Engine2HoldsOneStepAtHalfLevel) {
-    ASSERT_EQ(stepsInUse(img::Engine2), 1);
-    EXPECT_EQ(DecodeTime(at(img::Engine2 + img::StepTime)), 0);
-    EXPECT_EQ(DecodeTime(at(img::Engine2 + img::StepFade)), 0);
-    EXPECT_EQ(at(img::Engine2FirstLevel), 50);
-    EXPECT_FALSE(flag(img::Engine2FirstLevel, img::LevelRelayOff));
-}
-
-TEST_F(DefaultImage, Engine1DimsToHalfAtTenPmAndBackAtFiveAm) {
-    ASSERT_EQ(stepsInUse(img::Engine1), 2);
-    struct Step {
-        const char* time;
-        int level;
-    };
-    const Step steps[] = {{"22:00:00", 50}, {"05:00:00", 100}};
-    for (std::size_t k = 0; k < 2; ++k) {
-        const std::size_t step = img::Engine1 + img::StepSize * k;
-        EXPECT_EQ(displayTime4(at(step + img::StepTime)), steps[k].time);
-        EXPECT_EQ(DecodeTime(at(step + img::StepFade)), 0);
-        EXPECT_EQ(at(step + img::StepLevel), steps[k].level);
-        EXPECT_FALSE(flag(step + img::StepLevel, img::LevelRelayOff));
-    }
-}
-
-// The block diagram drops an engine's switch when its first step is empty; the default keeps both.
-TEST_F(DefaultImage, ActiveEnginesHaveAFirstStep) {
-    EXPECT_NE(at(img::Engine2FirstLevel), img::EmptyStep);
-    EXPECT_NE(at(img::Engine1FirstLevel), img::EmptyStep);
-}
-
-TEST_F(DefaultImage, OptionsMffRelayAndThermal) {
-    EXPECT_TRUE(flag(img::Options, img::OptDstOff));
-    EXPECT_FALSE(flag(img::Options, img::OptDelayedSwitching));
-    EXPECT_FALSE(flag(img::Options, img::OptStorePol));
-    EXPECT_EQ(at(img::Options) & img::RemoteModeMask, 0x00);
-    EXPECT_EQ(at(img::DstStartNight), 0);
-    EXPECT_EQ(at(img::DstEndNight), 0);
-    EXPECT_EQ(at(img::MffStart), 0xFF);
-    EXPECT_EQ(at(img::MffLifetime), 0);
-    for (std::size_t i = 0; i < img::AstroDataCount; ++i) {
-        EXPECT_EQ(at(img::AstroData + i), 0) << i;
-    }
-    EXPECT_TRUE(flag(img::Relay, img::RelayZeroCross));
-    EXPECT_EQ(at(img::ThermT1), 0);
-    EXPECT_EQ(at(img::ThermEnd), 0xFF);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "app/options.h"
 #include "files/inifile.h"
+#include "files/options.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,16 +85,49 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(CommandIni, BeatsTheCommandLine) {
-    writeIni("[Commands]\neraseAll=1\n");
-    const StartupOptions o = read({"-skipFW", "-dc=2", "-debug"});
-    EXPECT_TRUE(o.fromCommandIni);
-    EXPECT_TRUE(o.enableErase);
-    EXPECT_FALSE(o.skipFW);
-    EXPECT_FALSE(o.debugMode);
-    EXPECT_EQ(o.curveIndex, -1);
-    EXPECT_EQ(o.restartParams(), QString());
+struct IniCase {
+    const char* name;
+    QByteArray ini;
+    QStringList parameters;
+    // expected
+    QStringList flagsSet; // from the ini only
+    int curveIndex;       // from the command line's "-dc=" parameter
+};
+
+void PrintTo(const IniCase& c, std::ostream* os) {
+    *os << c.name;
 }
+
+class CommandIniAndLine : public CommandIni, public testing::WithParamInterface<IniCase> {};
+
+// With command.ini the command line is read for the curve parameter only: every other parameter is
+// ignored and none is handed on at a restart.
+TEST_P(CommandIniAndLine, BeatsTheCommandLineButForTheCurve) {
+    const IniCase& c = GetParam();
+    writeIni(c.ini);
+    const StartupOptions o = read(c.parameters);
+    EXPECT_TRUE(o.fromCommandIni);
+    EXPECT_EQ(flagsSet(o).join(' ').toStdString(), c.flagsSet.join(' ').toStdString());
+    EXPECT_EQ(o.curveIndex, c.curveIndex);
+    EXPECT_TRUE(o.restartArgs.isEmpty()) << o.restartParams().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CommandIniAndLine,
+    testing::Values(
+        IniCase{"ini_flags_only", "[Commands]\neraseAll=1\n", {"-skipFW", "-debug"}, {"enableErase"}, -1},
+        IniCase{"curve_from_the_line", "[Commands]\neraseAll=1\n", {"-skipFW", "-dc=2", "-debug"}, {"enableErase"}, 2},
+        IniCase{"curve_alone", "[Commands]\nshowLog=1\n", {"-dc=2"}, {"showLog"}, 2},
+        IniCase{"every_flag_parameter_ignored",
+                "[Commands]\n",
+                {"-eraseAll", "-skipFW", "-copyAstro", "-noLoadCheck", "-showLog", "-set60Hz", "-debug", "-dc=0"},
+                {},
+                0},
+        IniCase{"later_curve_wins", "[Commands]\n", {"-dc=1", "-dc=3"}, {}, 3},
+        IniCase{"bad_curve_is_none", "[Commands]\n", {"-dc=2", "-dc=abc"}, {}, -1},
+        IniCase{"no_curve_parameter", "[Commands]\ncopyAstro=1\n", {"dc=2"}, {"copyAstro"}, -1},
+        IniCase{"curve_key_in_the_ini_not_read", "[Commands]\ndc=2\n", {}, {}, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CommandIni, EveryKeyAndOnlyTheExactValueOne) {
     writeIni("; installer settings\r\n[commands]\r\nERASEALL = 1\r\ncopyAstro=\"1\"\r\nset60Hz=yes\r\n"

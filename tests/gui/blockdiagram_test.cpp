@@ -1,7 +1,8 @@
 // The block diagram drawn from configuration images, and its clicks played through the window system so
 // that the stacking of the pictures decides which one receives them.
 
-#include "app/blockdiagram.h"
+#include "diagram/blockdiagram.h"
+#include "guitest.h"
 #include "model/image.h"
 #include "model/layout.h"
 
@@ -15,7 +16,6 @@
 using lumeq::BlockDiagram;
 using lumeq::DiagramPicture;
 using lumeq::Image;
-using lumeq::RemoteChoice;
 namespace img = lumeq::img;
 
 using Editor = BlockDiagram::Editor;
@@ -66,19 +66,11 @@ Image imageFor(Setup setup) {
     return image;
 }
 
-// Stands in for the window: the interlock and the editor controls setDisplay presets.
+// Stands in for the window: the interlock.
 struct Host {
     bool formDisabled = false;
-    QList<bool> daliLog;
-    int randomChecks = 0;
-    QList<RemoteChoice> remotePresets;
 
     void attach(BlockDiagram& diagram) {
-        lumeq::DiagramHooks hooks;
-        hooks.setDaliLog = [this](bool checked) { daliLog.append(checked); };
-        hooks.checkRandomDelay = [this] { ++randomChecks; };
-        hooks.presetRemote = [this](const RemoteChoice& choice) { remotePresets.append(choice); };
-        diagram.setHooks(std::move(hooks));
         diagram.setFormDisabledSource([this] { return formDisabled; });
     }
 };
@@ -115,7 +107,6 @@ private slots:
     void outputType();
     void remoteControl_data();
     void remoteControl();
-    void remoteLabelFollowsTheEditor();
     void clicksRoute_data();
     void clicksRoute();
     void greyedPicturesSwallowClicks_data();
@@ -146,9 +137,7 @@ void BlockDiagramTest::cleanup() {
 }
 
 QWidget* BlockDiagramTest::control(const QString& name) const {
-    if (QWidget* picture = diagram->picture(name))
-        return picture;
-    return diagram->label(name);
+    return diagram->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
 }
 
 bool BlockDiagramTest::visible(const QString& name) const {
@@ -181,14 +170,14 @@ void BlockDiagramTest::click(QPoint point) {
 
 void BlockDiagramTest::picturesAreDrawn_data() {
     QTest::addColumn<QString>("name");
-    BlockDiagram probe;
-    for (const QString& name : probe.pictureNames())
-        QTest::newRow(qPrintable(name)) << name;
+    const QMetaEnum pictures = QMetaEnum::fromType<BlockDiagram::Picture>();
+    for (int i = 0; i < pictures.keyCount(); ++i)
+        QTest::newRow(pictures.key(i)) << QString::fromLatin1(pictures.key(i));
 }
 
 void BlockDiagramTest::picturesAreDrawn() {
     QFETCH(QString, name);
-    DiagramPicture* picture = diagram->picture(name);
+    auto* picture = qobject_cast<DiagramPicture*>(control(name));
     QVERIFY(picture);
     QCOMPARE(picture->objectName(), name);
     QImage drawn(picture->size(), QImage::Format_ARGB32);
@@ -309,8 +298,6 @@ void BlockDiagramTest::defaultImageLabels() {
     QCOMPARE(text("lPO_Level"), QStringLiteral("L=100%"));
     QCOMPARE(text("lPO_Delay"), QStringLiteral("D=Random"));
     QCOMPARE(text("lPO_Fade"), QStringLiteral("F=0"));
-    QCOMPARE(host.daliLog, QList<bool>{true});
-    QCOMPARE(host.randomChecks, 1);
     QVERIFY(!diagram->remoteDimActive());
 }
 
@@ -335,7 +322,9 @@ void BlockDiagramTest::emptyEngineSwitchesItsInputOff() {
     Image image = imageFor(Setup::AllOn);
     image[levelByte] = 0xFF;
     QVERIFY(lumeq::TestBit(image[img::Flags], flagBit));
-    diagram->setDisplay(image);
+    const lumeq::IdleEnginesSwitchedOff cleared = diagram->setDisplay(image);
+    QCOMPARE(cleared.controlInput, flagBit == int(img::FlagLst));
+    QCOMPARE(cleared.astroClock, flagBit == int(img::FlagAstro));
     QVERIFY(!lumeq::TestBit(image[img::Flags], flagBit));
     QVERIFY(lumeq::TestBit(image[img::Flags], otherBit));
     for (const QString& name : greyed)
@@ -418,19 +407,18 @@ void BlockDiagramTest::powerOnLabels_data() {
     QTest::addColumn<QString>("levelText");
     QTest::addColumn<QString>("delayText");
     QTest::addColumn<QString>("fadeText");
-    QTest::addColumn<int>("randomChecks");
     QTest::newRow("random delay") << 100 << 0xFF << 0 << "L=100%"
                                   << "D=Random"
-                                  << "F=0" << 1;
+                                  << "F=0";
     QTest::newRow("fixed delay, fade") << 50 << 0x1E << 0x3C << "L=50%"
                                        << "D=00:00:30"
-                                       << "F=00,060" << 0;
+                                       << "F=00,060";
     QTest::newRow("long delay, slowest fade") << 0 << 0xC6 << 0xFF << "L=0%"
                                               << "D=01:30:00"
-                                              << "F=56,700" << 0;
+                                              << "F=56,700";
     QTest::newRow("no delay") << 7 << 0 << 0x41 << "L=7%"
                               << "D=0"
-                              << "F=00,010" << 0;
+                              << "F=00,010";
 }
 
 void BlockDiagramTest::powerOnLabels() {
@@ -440,7 +428,6 @@ void BlockDiagramTest::powerOnLabels() {
     QFETCH(QString, levelText);
     QFETCH(QString, delayText);
     QFETCH(QString, fadeText);
-    QFETCH(int, randomChecks);
     Image image = lumeq::defaultImage();
     image[img::PowerOnLevel] = static_cast<std::uint8_t>(level);
     image[img::PowerOnDelay] = static_cast<std::uint8_t>(delay);
@@ -451,9 +438,8 @@ void BlockDiagramTest::powerOnLabels() {
     QCOMPARE(text("lPO_Fade"), fadeText);
     for (const char* name : {"lPO_Level", "lPO_Delay", "lPO_Fade"})
         QVERIFY(visible(name));
-    QCOMPARE(host.randomChecks, randomChecks);
     // The label shows its whole text.
-    auto* delayLabel = diagram->label(QStringLiteral("lPO_Delay"));
+    auto* delayLabel = diagram->label(BlockDiagram::Label::lPO_Delay);
     QVERIFY(delayLabel->width() >= delayLabel->fontMetrics().horizontalAdvance(delayText));
 }
 
@@ -462,17 +448,16 @@ void BlockDiagramTest::outputType_data() {
     QTest::addColumn<int>("flags");
     QTest::addColumn<QString>("block"); // the output picture the user sees
     QTest::addColumn<QString>("selector");
-    QTest::addColumn<bool>("logarithmic");
     QTest::newRow("DALI after PWM") << 0x0E << 0x0D << "Dali"
-                                    << "SW_DALI" << true;
+                                    << "SW_DALI";
     QTest::newRow("DALI linear after 1-10V") << 0x0C << 0x0F << "Dali"
-                                             << "SW_DALI" << false;
+                                             << "SW_DALI";
     QTest::newRow("PWM after DALI") << 0x0D << 0x0E << "PWM"
-                                    << "SW_PWM" << false;
+                                    << "SW_PWM";
     QTest::newRow("1-10V after DALI linear") << 0x0F << 0x0C << "iTen"
-                                             << "SW_Ten" << true;
+                                             << "SW_Ten";
     QTest::newRow("1-10V after PWM") << 0x0E << 0x0C << "iTen"
-                                     << "SW_Ten" << true;
+                                     << "SW_Ten";
 }
 
 void BlockDiagramTest::outputType() {
@@ -480,7 +465,6 @@ void BlockDiagramTest::outputType() {
     QFETCH(int, flags);
     QFETCH(QString, block);
     QFETCH(QString, selector);
-    QFETCH(bool, logarithmic);
     Image image = lumeq::defaultImage();
     image[img::Flags] = static_cast<std::uint8_t>(firstFlags);
     diagram->setDisplay(image);
@@ -492,10 +476,8 @@ void BlockDiagramTest::outputType() {
                               control == QLatin1String("SW_Ten");
         QVERIFY2(visible(control) == expected, name);
     }
-    QCOMPARE(diagram->childAt(topmostPoint(diagram->picture(block))), diagram->picture(block));
-    QCOMPARE(diagram->childAt(topmostPoint(diagram->picture(selector))), diagram->picture(selector));
-    QCOMPARE(host.daliLog.size(), 2);
-    QCOMPARE(host.daliLog.last(), logarithmic);
+    QCOMPARE(diagram->childAt(topmostPoint(control(block))), control(block));
+    QCOMPARE(diagram->childAt(topmostPoint(control(selector))), control(selector));
 }
 
 void BlockDiagramTest::remoteControl_data() {
@@ -547,33 +529,10 @@ void BlockDiagramTest::remoteControl() {
     QCOMPARE(visible("rem_dis"), label.isEmpty());
     QCOMPARE(visible("lRemote"), !label.isEmpty());
     QCOMPARE(diagram->remoteDimActive(), remoteDim);
-    if (label.isEmpty()) {
-        QVERIFY(host.remotePresets.isEmpty());
+    if (label.isEmpty())
         return;
-    }
     QCOMPARE(text("lRemote"), label);
-    QVERIFY(diagram->label(QStringLiteral("lRemote"))->width() >= 94);
-    // The editor's radio buttons are preset from the image.
-    QCOMPARE(host.remotePresets.size(), 1);
-    const RemoteChoice preset = host.remotePresets.first();
-    QCOMPARE(preset.midnight, mode == 0x10);
-    QCOMPARE(preset.remoteCaption,
-             inputBits == 0x20 ? QStringLiteral("MidNight Protect") : QStringLiteral("Remote DIM"));
-    QCOMPARE(preset.remoteChecked, inputBits == 0x20 ? mode == 0x30 : mode == 0x20);
-}
-
-void BlockDiagramTest::remoteLabelFollowsTheEditor() {
-    // After the remote editor's OK the label shows the editor's choice, not the image's.
-    RemoteChoice editor{false, true, QStringLiteral("Remote DIM")};
-    lumeq::DiagramHooks hooks;
-    hooks.remoteChoice = [&editor] { return editor; };
-    diagram->setHooks(hooks);
-    diagram->displayRemote();
-    QVERIFY(visible("lRemote"));
-    QCOMPARE(text("lRemote"), QStringLiteral("Remote DIM"));
-    editor.midnight = true;
-    diagram->displayRemote();
-    QCOMPARE(text("lRemote"), QStringLiteral("MidNight"));
+    QVERIFY(diagram->label(BlockDiagram::Label::lRemote)->width() >= 94);
 }
 
 void BlockDiagramTest::clicksRoute_data() {
@@ -661,7 +620,7 @@ void BlockDiagramTest::clicksRoute() {
     QCOMPARE(editors.count(), opensEditor ? 1 : 0);
     QCOMPARE(switches.count(), opensEditor ? 0 : 1);
     const QByteArray key = opensEditor ? keyOf<BlockDiagram::Editor>(editors.at(0).at(0))
-                                       : keyOf<BlockDiagram::Switch>(switches.at(0).at(0));
+                                       : keyOf<BlockDiagram::Picture>(switches.at(0).at(0));
     QCOMPARE(key, target);
 }
 
@@ -703,10 +662,11 @@ void BlockDiagramTest::greyedPicturesSwallowClicks() {
 
 void BlockDiagramTest::shortImageIsLeftAlone() {
     Image image(10, 0xFF);
+    QSignalSpy displayed(diagram.get(), &BlockDiagram::displayed);
     diagram->setDisplay(image);
     QCOMPARE(image, Image(10, 0xFF));
-    QCOMPARE(host.randomChecks, 0);
+    QCOMPARE(displayed.count(), 0);
 }
 
-QTEST_MAIN(BlockDiagramTest)
+LUMEQ_GUI_TEST(BlockDiagramTest)
 #include "blockdiagram_test.moc"

@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "files/configfile.h"
+#include "guitest.h"
 #include "model/image.h"
 #include "model/layout.h"
 #include "windowrun.h"
@@ -205,5 +206,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(FilesTest)
+LUMEQ_GUI_TEST(FilesTest)
 #include "files_test.moc"

@@ -3,13 +3,14 @@
 // checked in the simulator's state file, as the module holds it after the run.
 
 #include "app/mainwindow.h"
+#include "guitest.h"
 #include "link/blockwriter.h"
 #include "link/simstate.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
 #include "model/dimmingcurve.h"
 #include "model/image.h"
-#include "scripteddialogs.h"
+#include "windowrun.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,15 +38,6 @@ constexpr std::size_t kStoredBytes = 96;
 
 const QColor kFilled(166, 202, 240);
 const QColor kEmpty(0, 255, 0);
-const QStringList kActionButtons = {"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad", "bSave", "bPdf"};
-
-MainWindow::Timing fastTiming() {
-    MainWindow::Timing t;
-    t.passMs = 10; // Timer1 keeps its 50 ms: a block arrives within a few passes
-    t.maxPass = 60;
-    t.demoPauseMs = 50;
-    return t;
-}
 
 // Output = input / divisor for inputs 0..100 %.
 std::vector<int> curvePoints(int divisor) {
@@ -116,21 +108,7 @@ Image chosen(const Image& stored, const Image& before, bool copyAstro) {
 class ModuleModeTest : public QObject {
     Q_OBJECT
 
-    struct Rig {
-        QTemporaryDir dir;
-        ScriptedDialogs::Script dialogs;
-        QList<QStringList> restarts;
-        std::unique_ptr<MainWindow> window;
-
-        QString statePath() const { return dir.filePath("stick.ini"); }
-        void save(const SimState& state) {
-            std::string error;
-            QVERIFY2(state.save(statePath().toStdString(), &error), error.c_str());
-        }
-        SimState load() const {
-            const auto loaded = SimState::load(statePath().toStdString());
-            return loaded.state.value_or(SimState::noStick());
-        }
+    struct Rig : WindowRun {
         void writeCurve(const QString& name, int divisor = 1) {
             QVERIFY(QDir(dir.path()).mkpath("DimmingCurve"));
             QFile file(dir.path() + "/DimmingCurve/" + name);
@@ -138,30 +116,8 @@ class ModuleModeTest : public QObject {
             for (const int point : curvePoints(divisor))
                 file.write(QByteArray::number(point) + '\n');
         }
-        // Starts the window and waits for the end of start-up.
         void start(const QStringList& parameters = {}, const MainWindow::Timing& timing = fastTiming()) {
-            qputenv("LUMEQ_SIMULATOR", statePath().toLocal8Bit());
-            window = std::make_unique<MainWindow>(lumeq::createStickAccess(), dir.path() + "/", parameters);
-            window->setTiming(timing);
-            window->setRestartHandler([this](const QStringList& args) { restarts.append(args); });
-            window->setDialogs(std::make_unique<ScriptedDialogs>(&dialogs));
-            window->show();
-            QTRY_VERIFY_WITH_TIMEOUT(window->startupFinished(), 15000);
-        }
-        template <typename T = QPushButton> T* find(const QString& name) const {
-            T* widget = window->findChild<T*>(name);
-            if (!widget)
-                qWarning("no widget %s", qPrintable(name));
-            return widget;
-        }
-        void click(const QString& name) { QTest::mouseClick(find(name), Qt::LeftButton); }
-        QLineEdit* info() const { return find<QLineEdit>("eInfo"); }
-        QStringList visibleActionButtons() const {
-            QStringList shown;
-            for (const QString& name : kActionButtons)
-                if (find(name)->isVisible())
-                    shown << name;
-            return shown;
+            startSimulated(parameters, timing);
         }
         void verifyNoSlotChosen() const {
             for (const char* name : {"bM1", "bM2", "bM3", "bM4"}) {
@@ -174,18 +130,16 @@ class ModuleModeTest : public QObject {
     };
 
 private slots:
-    void cleanup() { qunsetenv("LUMEQ_SIMULATOR"); }
-
     void startUpReadsTheSlotsOfTheModule() {
         Rig rig;
         rig.save(moduleWithTwoSlots());
         rig.start();
         QCOMPARE(rig.window->windowTitle(), QString("Lumeq"));
         QVERIFY(!rig.window->isStickMode());
-        QVERIFY(rig.window->moduleAnswered());
+        QVERIFY(rig.session().moduleAnswered());
         QVERIFY(rig.window->isFormDisabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
-        QCOMPARE(rig.window->moduleFwVersion(), 7);
+        QCOMPARE(rig.session().moduleFwVersion(), 7);
         struct Expected {
             const char* button;
             QColor colour;
@@ -193,12 +147,12 @@ private slots:
         };
         for (const Expected& e : {Expected{"bM1", kFilled, "Info: Lamp A  "}, Expected{"bM2", kEmpty, ""},
                                   Expected{"bM3", kFilled, "Info: Road 7  "}, Expected{"bM4", kEmpty, ""}}) {
-            QPushButton* button = rig.find(e.button);
+            QPushButton* button = rig.find<QPushButton>(e.button);
             QVERIFY2(button->isVisible() && button->isEnabled(), e.button);
             QCOMPARE(button->palette().color(QPalette::Button), e.colour);
             QCOMPARE(button->toolTip(), e.hint);
         }
-        QCOMPARE(rig.window->memorySlot(3).mAddress, std::uint16_t(0x8000));
+        QCOMPARE(rig.session().memorySlot(3).mAddress, std::uint16_t(0x8000));
         QVERIFY(rig.visibleActionButtons().isEmpty());
         QVERIFY(rig.dialogs.messages.isEmpty());
     }
@@ -236,7 +190,7 @@ private slots:
         QCOMPARE(rig.window->image(), expected);
         QCOMPARE(rig.info()->text(), info);
         QVERIFY(!rig.window->isFormDisabled());
-        QCOMPARE(rig.window->selectedSlotNumber(), button.right(1).toInt());
+        QCOMPARE(rig.session().selectedSlot(), button.right(1).toInt());
         for (const char* name : {"bM1", "bM2", "bM3", "bM4"}) {
             const bool isChosen = button == name;
             QCOMPARE(rig.find(name)->isVisible(), isChosen);
@@ -323,21 +277,21 @@ private slots:
         QCOMPARE(rig.dialogs.messages, QStringList{"Are youe sure?"});
         QCOMPARE(rig.window->image(), yes ? lumeq::defaultImage() : taken);
         QCOMPARE(rig.info()->text(), yes ? QString("Default") : QString("Road 7  "));
-        QCOMPARE(rig.find("bM3")->palette().color(QPalette::Button), yes ? kEmpty : kFilled);
-        QCOMPARE(rig.find("bM3")->toolTip(), yes ? QString() : QString("Info: Road 7  "));
-        const Block control = rig.window->controlBlockCopy();
+        QCOMPARE(rig.find<QPushButton>("bM3")->palette().color(QPalette::Button), yes ? kEmpty : kFilled);
+        QCOMPARE(rig.find<QPushButton>("bM3")->toolTip(), yes ? QString() : QString("Info: Road 7  "));
+        const Block control = rig.session().controlBlockCopy();
         QCOMPARE(std::all_of(control.begin() + 40, control.begin() + 48, [](std::uint8_t b) { return b == 0xFF; }),
                  yes);
 
         rig.click("bMemCancel");
         rig.verifyNoSlotChosen();
         QVERIFY(rig.info()->text().isEmpty());
-        QCOMPARE(rig.find("bM3")->palette().color(QPalette::Button), yes ? kEmpty : kFilled);
-        QCOMPARE(rig.window->selectedSlotNumber(), 3);
+        QCOMPARE(rig.find<QPushButton>("bM3")->palette().color(QPalette::Button), yes ? kEmpty : kFilled);
+        QCOMPARE(rig.session().selectedSlot(), 3);
         // Cancel and Default do nothing while the interlock is set.
-        rig.find("bMemCancel")->show();
+        rig.find<QPushButton>("bMemCancel")->show();
         rig.click("bMemCancel");
-        QVERIFY(!rig.find("bMemCancel")->isHidden());
+        QVERIFY(!rig.find<QPushButton>("bMemCancel")->isHidden());
         QVERIFY(rig.restarts.isEmpty());
         QVERIFY(rig.load() == moduleWithTwoSlots()); // the module is not touched
     }
@@ -380,7 +334,7 @@ private slots:
         QVERIFY(blockAt(rig.load(), kControlBlockAt) == blockAt(state, kControlBlockAt));
         // Choosing again works as before.
         rig.click("bM1");
-        QCOMPARE(rig.window->selectedSlotNumber(), 1);
+        QCOMPARE(rig.session().selectedSlot(), 1);
         QVERIFY(!rig.window->isFormDisabled());
     }
 
@@ -394,7 +348,7 @@ private slots:
         QCOMPARE(rig.dialogs.messages, QStringList{"   USB Error!   "});
         QVERIFY(rig.restarts.isEmpty());
         QVERIFY(!rig.window->isFormDisabled());
-        QVERIFY(rig.find("bMemStore")->isVisible());
+        QVERIFY(rig.find<QPushButton>("bMemStore")->isVisible());
     }
 
     void eraseAll_data() {
@@ -408,7 +362,7 @@ private slots:
         rig.save(moduleWithTwoSlots());
         rig.start({"-eraseAll", "-dc=2", "x"});
         rig.click("bM1");
-        QVERIFY(rig.find("bErase")->isVisible());
+        QVERIFY(rig.find<QPushButton>("bErase")->isVisible());
         rig.dialogs.confirmAnswer = yes;
         rig.click("bErase");
         QCOMPARE(rig.dialogs.messages, QStringList{"Are youe sure?"});
@@ -429,21 +383,21 @@ private slots:
         SimState state = moduleWithTwoSlots();
         state.faults.noAnswer = true;
         rig.save(state);
-        auto timing = fastTiming();
+        auto timing = WindowRun::fastTiming();
         timing.maxPass = 20;
         rig.start({"-eraseAll"}, timing);
         QCOMPARE(rig.window->windowTitle(), QString("Loading..."));
-        QVERIFY(!rig.window->moduleAnswered());
+        QVERIFY(!rig.session().moduleAnswered());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QCOMPARE(rig.dialogs.messages.size(), 1);
         QVERIFY(rig.dialogs.messages.first().contains("did not answer"));
         rig.verifyNoSlotChosen();
-        QCOMPARE(rig.find("bM1")->palette().color(QPalette::Button),
-                 rig.find("bMemStore")->palette().color(QPalette::Button)); // the design look
+        QCOMPARE(rig.find<QPushButton>("bM1")->palette().color(QPalette::Button),
+                 rig.find<QPushButton>("bMemStore")->palette().color(QPalette::Button)); // the design look
         rig.click("bM2");
         QCOMPARE(rig.dialogs.messages.size(), 2);
         QVERIFY(rig.dialogs.messages.last().contains("did not answer"));
-        QCOMPARE(rig.window->selectedSlotNumber(), 0);
+        QCOMPARE(rig.session().selectedSlot(), 0);
         QVERIFY(rig.visibleActionButtons().isEmpty()); // no Transfer, no Erase ALL
     }
 
@@ -452,21 +406,21 @@ private slots:
         SimState state = moduleWithTwoSlots();
         state.faults.loseAnswersAfter = 2 * 17; // control block and M1: a header and sixteen reports each
         rig.save(state);
-        auto timing = fastTiming();
+        auto timing = WindowRun::fastTiming();
         timing.maxPass = 20;
         rig.start({}, timing);
         QCOMPARE(rig.window->windowTitle(), QString("Lumeq"));
-        QVERIFY(rig.window->memorySlot(3).unreadable);
-        QVERIFY(!rig.window->memorySlot(1).unreadable);
-        QCOMPARE(rig.find("bM3")->text(), QString("M3?"));
-        QVERIFY(rig.find("bM3")->toolTip().contains("Info: Road 7"));
-        QVERIFY(rig.find("bM3")->toolTip().contains("could not be read", Qt::CaseInsensitive));
+        QVERIFY(rig.session().memorySlot(3).unreadable);
+        QVERIFY(!rig.session().memorySlot(1).unreadable);
+        QCOMPARE(rig.find<QPushButton>("bM3")->text(), QString("M3?"));
+        QVERIFY(rig.find<QPushButton>("bM3")->toolTip().contains("Info: Road 7"));
+        QVERIFY(rig.find<QPushButton>("bM3")->toolTip().contains("could not be read", Qt::CaseInsensitive));
         QVERIFY(rig.dialogs.messages.isEmpty());
 
         rig.click("bM3");
         QCOMPARE(rig.dialogs.messages.size(), 1);
         QVERIFY(rig.dialogs.messages.first().contains("M3 could not be read"));
-        QCOMPARE(rig.window->selectedSlotNumber(), 0);
+        QCOMPARE(rig.session().selectedSlot(), 0);
         rig.verifyNoSlotChosen();
         QCOMPARE(rig.window->image(), Image(lumeq::kImageSize, 0));
 
@@ -475,5 +429,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ModuleModeTest)
+LUMEQ_GUI_TEST(ModuleModeTest)
 #include "modulemode_test.moc"

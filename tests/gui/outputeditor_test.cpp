@@ -2,9 +2,10 @@
 // chooser pDimmingCurve behind its cbDC and bDC. Widgets are found by their control names; clicks go
 // through the window system so that the diagram's stacking and the interlock decide what happens.
 
+#include "guitest.h"
 #include "testhost.h"
 
-#include "app/blockdiagram.h"
+#include "diagram/blockdiagram.h"
 #include "editors/dimmingcurvepanel.h"
 #include "editors/outputeditor.h"
 #include "model/image.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMetaEnum>
@@ -103,9 +105,9 @@ public:
                 for (const CurveFile& file : curveFiles())
                     write(QLatin1String(file.name), file.text);
         }
-        output = new OutputEditor(host, host.window());
-        panel = new DimmingCurvePanel(host, *output, host.window());
-        output->connectDiagram(host.diagram());
+        output = host.editors().find<OutputEditor>();
+        panel = host.editors().find<DimmingCurvePanel>();
+        QVERIFY(output && panel);
         host.window()->show();
         QVERIFY(QTest::qWaitForWindowExposed(host.window()));
     }
@@ -129,7 +131,7 @@ public:
     }
     void click(const char* name) { click(find<QWidget>(name)); }
     bool shown(const char* name) { return find<QWidget>(name)->isVisible(); }
-    bool pictureShown(const char* name) { return !host.diagram().picture(QLatin1String(name))->isHidden(); }
+    bool pictureShown(const char* name) { return !find<QWidget>(name)->isHidden(); }
 
     // Opens the editor by clicking the output picture on top.
     void open() {
@@ -213,7 +215,7 @@ void OutputEditorTest::selectorCycle() {
     }
 }
 
-enum class Action { ClickPicture, ClickLabel, CallSelector, CallOpen };
+enum class Action { ClickPicture, ClickLabel, CallOpen };
 Q_DECLARE_METATYPE(Action)
 
 void OutputEditorTest::ignoredWhileFormDisabled_data() {
@@ -223,13 +225,10 @@ void OutputEditorTest::ignoredWhileFormDisabled_data() {
     QTest::newRow("DALI selector picture") << 0x0D << Action::ClickPicture << "SW_DALI";
     QTest::newRow("1-10V selector picture") << 0x0C << Action::ClickPicture << "SW_Ten";
     QTest::newRow("PWM selector picture") << 0x0E << Action::ClickPicture << "SW_PWM";
-    QTest::newRow("DALI selector handler") << 0x0D << Action::CallSelector << "SW_DALI";
-    QTest::newRow("1-10V selector handler") << 0x0C << Action::CallSelector << "SW_Ten";
-    QTest::newRow("PWM selector handler") << 0x0E << Action::CallSelector << "SW_PWM";
     QTest::newRow("DALI block") << 0x0D << Action::ClickPicture << "Dali";
     QTest::newRow("1-10V block") << 0x0C << Action::ClickPicture << "iTen";
     QTest::newRow("minimum-level label") << 0x0E << Action::ClickLabel << "lMinLevel";
-    QTest::newRow("opening handler") << 0x0C << Action::CallOpen << "";
+    QTest::newRow("opening routine") << 0x0C << Action::CallOpen << "";
 }
 
 void OutputEditorTest::ignoredWhileFormDisabled() {
@@ -244,7 +243,7 @@ void OutputEditorTest::ignoredWhileFormDisabled() {
     auto pictureState = [&rig, &pictures] {
         QList<bool> state;
         for (const QString& picture : pictures)
-            state << !rig.host.diagram().picture(picture)->isHidden();
+            state << rig.pictureShown(qPrintable(picture));
         return state;
     };
     const QList<bool> before = pictureState();
@@ -252,20 +251,11 @@ void OutputEditorTest::ignoredWhileFormDisabled() {
 
     switch (action) {
     case Action::ClickPicture:
-        rig.click(rig.host.diagram().picture(name));
-        break;
     case Action::ClickLabel:
-        rig.click(rig.host.diagram().label(name));
+        rig.click(qPrintable(name));
         break;
-    case Action::CallSelector: {
-        bool ok = false;
-        const int which = QMetaEnum::fromType<BlockDiagram::Switch>().keyToValue(name.toLatin1().constData(), &ok);
-        QVERIFY(ok);
-        rig.output->handleSelector(static_cast<BlockDiagram::Switch>(which));
-        break;
-    }
     case Action::CallOpen:
-        rig.output->handleOpen();
+        rig.output->open();
         break;
     }
 
@@ -378,7 +368,7 @@ void OutputEditorTest::minimumLevel() {
     Image expected = image;
     expected[img::MinLevel] = static_cast<std::uint8_t>(level);
     QCOMPARE(rig.host.image(), expected);
-    QCOMPARE(rig.host.diagram().label("lMinLevel")->text(), QStringLiteral("Min. Level=%1%").arg(level));
+    QCOMPARE(rig.find<QLabel>("lMinLevel")->text(), QStringLiteral("Min. Level=%1%").arg(level));
     QVERIFY(!rig.find<QWidget>("pMinLevel")->isVisibleTo(rig.output));
     QCOMPARE(rig.textColour("eMinLevel"), normal);
 }
@@ -389,7 +379,7 @@ void OutputEditorTest::cancelWritesNothing() {
     image[img::Options] = 0x04;
     Rig rig(image);
     const QColor normal = rig.textColour("eMinLevel");
-    const QString label = rig.host.diagram().label("lMinLevel")->text();
+    const QString label = rig.find<QLabel>("lMinLevel")->text();
 
     rig.open();
     rig.click("eMinLevel");
@@ -403,7 +393,7 @@ void OutputEditorTest::cancelWritesNothing() {
     QVERIFY(!rig.host.formDisabled());
     QVERIFY(!rig.find<QWidget>("pMinLevel")->isVisibleTo(rig.output));
     QCOMPARE(rig.textColour("eMinLevel"), normal);
-    QCOMPARE(rig.host.diagram().label("lMinLevel")->text(), label);
+    QCOMPARE(rig.find<QLabel>("lMinLevel")->text(), label);
 
     // The next opening shows the image again, not what was left on the panel.
     rig.open();
@@ -516,8 +506,7 @@ void OutputEditorTest::chooseCurve() {
     QCOMPARE(rig.host.image(), expected);
     QCOMPARE(curves.levelsUncorrected, converted || alreadyUncorrected);
     QCOMPARE(rig.find<QLineEdit>("eMinLevel")->text(), QString::number(expected[img::MinLevel]));
-    QCOMPARE(rig.host.diagram().label("lPO_Level")->text(),
-             converted ? QStringLiteral("L=61%") : QStringLiteral("L=30%"));
+    QCOMPARE(rig.find<QLabel>("lPO_Level")->text(), converted ? QStringLiteral("L=61%") : QStringLiteral("L=30%"));
 
     rig.click("bOutput_OK");
     QCOMPARE(rig.host.image(), expected);
@@ -603,13 +592,31 @@ void OutputEditorTest::chartShowsTheFile() {
         QVERIFY(rig.find<QWidget>("pDimmingCurve")->grab().save(file.chopped(4) + QStringLiteral("_panel.png")));
     }
 
-    // OK still takes the entry; a broken file brings no curve, so no level is converted.
     rig.click("bDCOk");
-    QCOMPARE(rig.host.curves().curveIndex, row);
-    QCOMPARE(rig.find<QCheckBox>("cbDC")->text(), rig.panel->entryCaption(row));
-    QCOMPARE(rig.host.curves().levelsUncorrected, good);
-    if (!good)
-        QCOMPARE(rig.host.image(), analogueImage());
+    if (good) {
+        QVERIFY(rig.host.messages().isEmpty());
+        QVERIFY(!rig.shown("pDimmingCurve"));
+        QCOMPARE(rig.host.curves().curveIndex, row);
+        QCOMPARE(rig.find<QCheckBox>("cbDC")->text(), rig.panel->entryCaption(row));
+        QVERIFY(rig.host.curves().levelsUncorrected);
+        return;
+    }
+    // A broken file is not taken: OK says which file and what is wrong, the chooser stays open for another
+    // choice, and no curve is chosen (none would go to the restart either).
+    QCOMPARE(rig.host.messages().size(), 1);
+    const QString said = rig.host.messages().first();
+    QVERIFY2(said.contains(rig.panel->curveNames().at(row)), qPrintable(said));
+    QVERIFY2(said.contains(row <= 3 ? QStringLiteral("101 lines") : QStringLiteral("line 11")), qPrintable(said));
+    QVERIFY(rig.shown("pDimmingCurve"));
+    QCOMPARE(rig.host.curves().curveIndex, -1);
+    QVERIFY(rig.host.curves().dimmingCurve.empty());
+    QVERIFY(!rig.host.curves().levelsUncorrected);
+    QCOMPARE(rig.host.image(), analogueImage());
+    // Another choice, or Cancel, goes on from there.
+    rig.selectEntry(1);
+    rig.click("bDCOk");
+    QCOMPARE(rig.host.curves().curveIndex, 1);
+    QVERIFY(!rig.shown("pDimmingCurve"));
 }
 
 void OutputEditorTest::startUpPreselects_data() {
@@ -656,32 +663,43 @@ void OutputEditorTest::startUpPreselects() {
     QVERIFY(!rig.shown("pDimmingCurve"));
 }
 
-// What the window calls around a module: the inverse correction after a slot is taken, the correction
-// before a write.
+// What the module session does around a module with the chooser's state: the inverse correction after a
+// slot is taken (only while the correction box is ticked with a curve), the correction before a write, and
+// giving the choice up.
 void OutputEditorTest::correctionsForTheWindow() {
     Rig rig;
-    QVERIFY(!rig.panel->invCorrectDC()); // no curve chosen yet
-    rig.host.curves().curveIndex = 1;
+    lumeq::CurveState& curves = rig.host.curves();
+    QVERIFY(!lumeq::uncorrectFromModule(rig.host.image(), curves)); // no curve chosen yet
+    curves.curveIndex = 1;
     rig.panel->startUp();
+    QVERIFY(curves.correctionOn);
 
-    QVERIFY(rig.panel->invCorrectDC());
+    QVERIFY(lumeq::uncorrectFromModule(rig.host.image(), curves));
     QCOMPARE(int(rig.host.image()[img::MinLevel]), 41);
-    QVERIFY(rig.host.curves().levelsUncorrected);
-    QCOMPARE(rig.host.diagram().label("lMinLevel")->text(), QStringLiteral("Min. Level=41%"));
+    QVERIFY(curves.levelsUncorrected);
+    QVERIFY(!lumeq::uncorrectFromModule(rig.host.image(), curves)); // never twice
+    QCOMPARE(int(rig.host.image()[img::MinLevel]), 41);
 
-    QVERIFY(rig.panel->correctDC());
+    QVERIFY(lumeq::correctForModule(rig.host.image(), curves));
     QCOMPARE(int(rig.host.image()[img::MinLevel]), 20);
 
     // A DALI image is left alone both ways.
     Image dali = analogueImage();
     dali[img::Flags] = 0x0D;
     rig.host.load(dali);
-    rig.host.curves().levelsUncorrected = false;
-    QVERIFY(!rig.panel->invCorrectDC());
-    QVERIFY(!rig.panel->correctDC());
+    curves.levelsUncorrected = false;
+    QVERIFY(!lumeq::uncorrectFromModule(rig.host.image(), curves));
+    QVERIFY(!lumeq::correctForModule(rig.host.image(), curves));
     QCOMPARE(rig.host.image(), dali);
-    QVERIFY(!rig.host.curves().levelsUncorrected);
+
+    // Giving up the slot gives up the curve.
+    rig.panel->dropChoice();
+    QCOMPARE(curves.curveIndex, -1);
+    QVERIFY(!curves.correctionOn);
+    QVERIFY(curves.dimmingCurve.empty());
+    QVERIFY(!rig.find<QCheckBox>("cbDC")->isChecked());
+    QCOMPARE(rig.find<QCheckBox>("cbDC")->text(), QStringLiteral("Correction OFF"));
 }
 
-QTEST_MAIN(OutputEditorTest)
+LUMEQ_GUI_TEST(OutputEditorTest)
 #include "outputeditor_test.moc"

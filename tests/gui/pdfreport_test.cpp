@@ -1,6 +1,7 @@
 // The PDF button, the project dialog and the saved report, through the real window.
 
 #include "app/mainwindow.h"
+#include "guitest.h"
 #include "windowrun.h"
 
 #include <QFile>
@@ -109,5 +110,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(PdfReportTest)
+LUMEQ_GUI_TEST(PdfReportTest)
 #include "pdfreport_test.moc"

@@ -1,10 +1,9 @@
 // The window with the simulated stick behind it, as the program runs with LUMEQ_SIMULATOR set.
 
-#include "app/mainwindow.h"
-#include "link/simstate.h"
-#include "link/stickaccess.h"
+#include "guitest.h"
+#include "windowrun.h"
 
-#include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
@@ -14,57 +13,35 @@ using lumeq::SimState;
 class SimulatorStartupTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString statePath() const { return dir.filePath("stick.ini"); }
-    void save(const SimState& state) {
-        std::string error;
-        QVERIFY2(state.save(statePath().toStdString(), &error), error.c_str());
-    }
-
 private slots:
-    void init() { qputenv("LUMEQ_SIMULATOR", statePath().toLocal8Bit()); }
-    void cleanup() { qunsetenv("LUMEQ_SIMULATOR"); }
-
     void stickPluggedInDuringDemoModeRestartsTheProgram() {
-        save(SimState::noStick());
-        QStringList restart;
-        int restarts = 0;
-        MainWindow window(lumeq::createStickAccess(), dir.path() + "/", {"-showLog", "-dc=1", "site 7"});
-        MainWindow::Timing timing;
-        timing.demoPauseMs = 100; // polling keeps its real interval of one second
-        window.setTiming(timing);
-        window.setRestartHandler([&](const QStringList& args) {
-            restart = args;
-            ++restarts;
-        });
-        window.show();
-        QTRY_VERIFY(window.startupFinished());
-        QCOMPARE(window.windowTitle(), QString("Demo Mode"));
-        QVERIFY(window.findChild<QTimer*>("Timer2")->isActive());
+        WindowRun run;
+        run.save(SimState::noStick());
+        run.startSimulated({"-showLog", "-dc=1", "site 7"});
+        QCOMPARE(run.window->windowTitle(), QString("Demo Mode"));
+        auto* poll = run.find<QTimer>("Timer2");
+        QVERIFY(poll->isActive());
 
-        QTest::qWait(1300); // more than one poll with the stick still absent
-        QCOMPARE(restarts, 0);
+        QSignalSpy polls(poll, &QTimer::timeout);
+        QTRY_VERIFY(polls.count() >= 2); // polls with the stick still absent
+        QVERIFY(run.restarts.isEmpty());
 
-        save(SimState::stickAlone());
-        QTRY_COMPARE_WITH_TIMEOUT(restarts, 1, 3000); // noticed at the next poll
-        QCOMPARE(lumeq::joinParams(restart), QString(" -showLog site 7"));
+        run.save(SimState::stickAlone());
+        QTRY_COMPARE(run.restarts.size(), 1); // noticed at the next poll
+        QCOMPARE(lumeq::joinParams(run.restarts.first()), QString(" -showLog site 7"));
     }
 
     void simulatedStickAloneStartsStickMode() {
+        WindowRun run;
         SimState state = SimState::stickAlone();
         state.stick.firmwareVersion = 3;
-        save(state);
-        MainWindow window(lumeq::createStickAccess(), dir.path() + "/", {});
-        MainWindow::Timing timing;
-        timing.maxPass = 40;
-        window.setTiming(timing);
-        window.show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.startupFinished(), 5000);
-        QCOMPARE(window.windowTitle(), QString("USB Stick"));
-        QVERIFY(window.isStickMode());
-        QVERIFY(!window.isDemo());
+        run.save(state);
+        run.startSimulated();
+        QCOMPARE(run.window->windowTitle(), QString("USB Stick"));
+        QVERIFY(run.window->isStickMode());
+        QVERIFY(!run.window->isDemo());
     }
 };
 
-QTEST_MAIN(SimulatorStartupTest)
+LUMEQ_GUI_TEST(SimulatorStartupTest)
 #include "simulator_startup_test.moc"

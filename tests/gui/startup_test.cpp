@@ -1,11 +1,14 @@
 // Start-up of the real window: demo mode, the stick branch, polling and the self-restart.
 
 #include "app/mainwindow.h"
+#include "guitest.h"
 #include "model/image.h"
 #include "windowrun.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -17,17 +20,19 @@ using lumeq::MainWindow;
 
 namespace {
 
-MainWindow::Timing fastTiming() {
-    MainWindow::Timing t;
+// Short passes, a demo pause long enough to see "Demo Mode" on its own, and a quick poll.
+MainWindow::Timing startupTiming() {
+    MainWindow::Timing t = WindowRun::fastTiming();
     t.passMs = 2;
     t.maxPass = 30;
     t.demoPauseMs = 150;
-    t.pollMs = 50;
     return t;
 }
 
-const QStringList kActionButtons = {"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad",
-                                    "bSave",      "bPdf",      "bUpdateFw", "bReread"};
+// Lets the demo-mode poll run a few times.
+void waitForPolls(int polls = 3) {
+    QTest::qWait(polls * startupTiming().pollMs);
+}
 
 } // namespace
 
@@ -35,20 +40,13 @@ class StartupTest : public QObject {
     Q_OBJECT
 
     struct Run : WindowRun {
-        void createWindow(const QStringList& parameters, const MainWindow::Timing& timing = fastTiming()) {
+        void createWindow(const QStringList& parameters, const MainWindow::Timing& timing = startupTiming()) {
             WindowRun::createWindow(parameters, timing);
         }
-        void start(const QStringList& parameters, const MainWindow::Timing& timing = fastTiming()) {
+        void start(const QStringList& parameters, const MainWindow::Timing& timing = startupTiming()) {
             WindowRun::start(parameters, timing);
         }
         bool finished() const { return window->startupFinished(); }
-        QStringList visibleActionButtons() const {
-            QStringList shown;
-            for (const QString& name : kActionButtons)
-                if (find(name)->isVisible())
-                    shown << name;
-            return shown;
-        }
     };
 
 signals:
@@ -93,7 +91,6 @@ private slots:
             QVERIFY2(!run.find(name)->isVisible(), name);
         QVERIFY(run.find<QTimer>("Timer2")->isActive());
         QVERIFY(!run.find<QTimer>("Timer1")->isActive());
-        QVERIFY(!run.find<QTimer>("Timer3")->isActive());
         QCOMPARE(run.window->stickState(), -1);
     }
 
@@ -101,9 +98,16 @@ private slots:
         Run run;
         run.start({});
         QTRY_VERIFY(run.finished());
+        // The parts Qt makes inside its own widgets (a combo box's list, a scroll area's bars) are not ours.
+        const auto insideQtWidget = [](const QWidget* widget) {
+            for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget())
+                if (qobject_cast<const QComboBox*>(parent) || parent->objectName().startsWith("qt_"))
+                    return true;
+            return false;
+        };
         QStringList unnamed;
         for (QWidget* widget : run.window->findChildren<QWidget*>())
-            if (widget->objectName().isEmpty() && !widget->parentWidget()->objectName().startsWith("qt_"))
+            if (widget->objectName().isEmpty() && !insideQtWidget(widget))
                 unnamed
                     << QString("%1 in %2").arg(widget->metaObject()->className(), widget->parentWidget()->objectName());
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
@@ -118,7 +122,7 @@ private slots:
         QVERIFY(run.window->isDemo());
         QCOMPARE(run.stick.findCalls, 0);
         QVERIFY(!run.find<QTimer>("Timer2")->isActive());
-        QTest::qWait(200);
+        waitForPolls();
         QVERIFY(run.restarts.isEmpty());
     }
 
@@ -135,14 +139,17 @@ private slots:
         Run run;
         run.start(parameters);
         QTRY_VERIFY(run.finished());
-        QTest::qWait(150);
+        const int atStartUp = run.stick.findCalls;
+        QTRY_VERIFY(run.stick.findCalls >= atStartUp + 2); // polls with the stick still absent
         QVERIFY(run.restarts.isEmpty());
         run.stick.present = true;
         QTRY_COMPARE(run.restarts.size(), 1);
         QCOMPARE(lumeq::joinParams(run.restarts.first()), restartParams);
         QCOMPARE(run.window->restartParams(), restartParams);
         QVERIFY(!run.find<QTimer>("Timer2")->isActive());
-        QTest::qWait(150);
+        const int atRestart = run.stick.findCalls;
+        waitForPolls();
+        QCOMPARE(run.stick.findCalls, atRestart);
         QCOMPARE(run.restarts.size(), 1);
     }
 
@@ -153,11 +160,20 @@ private slots:
             QVERIFY(ini.open(QIODevice::WriteOnly));
             ini.write("[Commands]\neraseAll=1\n");
         }
+        // The curve parameter is the program's own restart parameter: taken even with command.ini.
+        QVERIFY(QDir(run.dir.path()).mkpath("DimmingCurve"));
+        for (const char* name : {"a.dc", "b.dc", "c.dc"}) {
+            QFile curve(run.dir.path() + "/DimmingCurve/" + name);
+            QVERIFY(curve.open(QIODevice::WriteOnly));
+            for (int level = 0; level <= 100; ++level)
+                curve.write(QByteArray::number(level) + '\n');
+        }
         run.start({"-skipFW", "-debug", "-dc=2"});
         QTRY_VERIFY(run.finished());
         QVERIFY(run.window->options().enableErase);
         QVERIFY(!run.window->options().skipFW);
-        QCOMPARE(run.window->curveIndex(), -1);
+        QVERIFY(!run.window->options().debugMode);
+        QCOMPARE(run.window->curveIndex(), 2);
         run.stick.present = true;
         QTRY_COMPARE(run.restarts.size(), 1);
         QVERIFY(run.restarts.first().isEmpty());
@@ -173,6 +189,24 @@ private slots:
         QCOMPARE(debug.find("pDebug")->y(), plain.find("pDebug")->y() - 1000);
         QVERIFY(debug.find("pDebug")->geometry().intersects(debug.window->rect()));
         QVERIFY(!plain.find("pDebug")->geometry().intersects(plain.window->rect()));
+        // Up is not shown: the panel waits for "Debug" (only offered in stick mode).
+        QVERIFY(!debug.find("pDebug")->isVisible());
+    }
+
+    void debugPanelShowsOnlyWhileDebugIsTicked() {
+        Run run;
+        run.stick.present = true;
+        run.stick.answers.push_back({0xB2, 0x50, 0, 0, 0, 0, 0, 0});
+        run.start({"-debug"});
+        QTRY_VERIFY(run.finished());
+        auto* debug = run.find<QCheckBox>("cbStickDebug");
+        QVERIFY(debug->isVisible());
+        QVERIFY(!run.find("pDebug")->isVisible());
+        debug->setChecked(true);
+        QVERIFY(run.find("pDebug")->isVisible());
+        QVERIFY(run.find("pDebug")->geometry().intersects(run.window->rect()));
+        debug->setChecked(false);
+        QVERIFY(!run.find("pDebug")->isVisible());
     }
 
     void stickWithoutAnswerSaysSoAndKeepsLoadingWithDots() {
@@ -213,7 +247,6 @@ private slots:
         QCOMPARE(run.window->windowTitle(), QString("USB Stick"));
         QVERIFY(run.window->isStickMode());
         QCOMPARE(run.window->stickState(), 0);
-        QVERIFY(run.find<QTimer>("Timer3")->isActive());
         QVERIFY(!run.find<QTimer>("Timer1")->isActive());
         QCOMPARE(run.find("cbStickDebug")->isVisible(), debugShown);
         for (const char* name : {"bM1", "bM2", "bM3", "bM4"})
@@ -227,7 +260,7 @@ private slots:
         for (int i = 0; i < 16; ++i)
             run.stick.answers.push_back(std::vector<std::uint8_t>(8, std::uint8_t(i)));
         run.start({}, [] {
-            auto t = fastTiming();
+            auto t = startupTiming();
             t.passMs = 50; // Timer1 ticks every 50 ms: sixteen reports take about a second
             return t;
         }());
@@ -245,7 +278,7 @@ private slots:
         QTRY_VERIFY(run.finished());
         run.window->enableButtons();
         QCOMPARE(run.visibleActionButtons(),
-                 QStringList({"bMemCancel", "bMemClear", "bMemStore", "bErase", "bLoad", "bSave", "bPdf"}));
+                 QStringList({"bMemCancel", "bErase", "bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"}));
         QVERIFY(run.find("eInfo")->isVisible());
         QVERIFY(run.find("lInfo")->isVisible());
         run.window->disableButtons();
@@ -254,5 +287,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(StartupTest)
+LUMEQ_GUI_TEST(StartupTest)
 #include "startup_test.moc"

@@ -2,6 +2,7 @@
 // them out. Users' choices in the range selector are played as QComboBox does: select, then activated().
 
 #include "editors/valueslider.h"
+#include "guitest.h"
 #include "model/timecode.h"
 #include "model/valueentry.h"
 
@@ -208,17 +209,28 @@ void ValueSliderTest::rangeActivation_data() {
     QTest::addColumn<int>("priorLevel"); // level edit active before, slider at this position
     QTest::addColumn<int>("range");
     QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("shown"); // the edit afterwards
 
-    QTest::newRow("duration 0 in range 0") << EntryMode::Duration << 0 << "0" << 50 << 0 << 0;
-    QTest::newRow("duration 59 s in range 0") << EntryMode::Duration << 0 << "00:00:59" << 50 << 0 << 59;
-    QTest::newRow("duration 60 s in range 1") << EntryMode::Duration << 0 << "00:01:00" << 50 << 1 << 6;
-    QTest::newRow("duration 600 s in range 2") << EntryMode::Duration << 0 << "00:10:00" << 50 << 2 << 10;
-    QTest::newRow("duration 3600 s in range 3") << EntryMode::Duration << 0 << "01:00:00" << 50 << 3 << 4;
-    QTest::newRow("duration 15:00:00 after a level at 100") << EntryMode::Duration << 0 << "15:00:00" << 100 << 3 << 60;
-    QTest::newRow("fade 00,060 in range 1") << EntryMode::Fade << 0 << "00,060" << 50 << 1 << 6;
-    QTest::newRow("fade 54,000 after a level at 100") << EntryMode::Fade << 0 << "54,000" << 100 << 3 << 60;
-    QTest::newRow("fade of step 5 keeps its tag") << EntryMode::Fade << 5 << "03,600" << 50 << 3 << 4;
-    QTest::newRow("delay of step 10 keeps its tag") << EntryMode::Duration << 10 << "00:00:30" << 30 << 0 << 30;
+    QTest::newRow("duration 0 in range 0") << EntryMode::Duration << 0 << "0" << 50 << 0 << 0 << "0";
+    QTest::newRow("duration 59 s in range 0") << EntryMode::Duration << 0 << "00:00:59" << 50 << 0 << 59 << "00:00:59";
+    QTest::newRow("duration 60 s in range 1") << EntryMode::Duration << 0 << "00:01:00" << 50 << 1 << 6 << "00:01:00";
+    QTest::newRow("duration 600 s in range 2") << EntryMode::Duration << 0 << "00:10:00" << 50 << 2 << 10 << "00:10:00";
+    QTest::newRow("duration 3600 s in range 3") << EntryMode::Duration << 0 << "01:00:00" << 50 << 3 << 4 << "01:00:00";
+    QTest::newRow("duration 15:00:00 after a level at 100")
+        << EntryMode::Duration << 0 << "15:00:00" << 100 << 3 << 60 << "15:00:00";
+    // The slider already stands at 60 once the limits are 0..60: 15:45:00 (a stored 0xFF) stays on show.
+    QTest::newRow("duration 15:45:00 after a level at 100 stays")
+        << EntryMode::Duration << 0 << "15:45:00" << 100 << 3 << 60 << "15:45:00";
+    // From position 50 the slider moves to 60 and the slider rule writes what 60 means.
+    QTest::newRow("duration 15:45:00 after a level at 50 goes to 15:00:00")
+        << EntryMode::Duration << 0 << "15:45:00" << 50 << 3 << 60 << "15:00:00";
+    QTest::newRow("fade 00,060 in range 1") << EntryMode::Fade << 0 << "00,060" << 50 << 1 << 6 << "00,060";
+    QTest::newRow("fade 54,000 after a level at 100") << EntryMode::Fade << 0 << "54,000" << 100 << 3 << 60 << "54,000";
+    QTest::newRow("fade 56,700 after a level at 100 stays")
+        << EntryMode::Fade << 0 << "56,700" << 100 << 3 << 60 << "56,700";
+    QTest::newRow("fade of step 5 keeps its tag") << EntryMode::Fade << 5 << "03,600" << 50 << 3 << 4 << "03,600";
+    QTest::newRow("delay of step 10 keeps its tag")
+        << EntryMode::Duration << 10 << "00:00:30" << 30 << 0 << 30 << "00:00:30";
 }
 
 void ValueSliderTest::rangeActivation() {
@@ -228,6 +240,7 @@ void ValueSliderTest::rangeActivation() {
     QFETCH(int, priorLevel);
     QFETCH(int, range);
     QFETCH(int, position);
+    QFETCH(QString, shown);
 
     Panel panel;
     panel.level->setText(QString::number(priorLevel));
@@ -247,8 +260,7 @@ void ValueSliderTest::rangeActivation() {
     QCOMPARE(panel.strip->slider()->minimum(), 0);
     QCOMPARE(panel.strip->slider()->maximum(), lumeq::kRangeSliderMax);
     QCOMPARE(panel.strip->slider()->value(), position);
-    // Every one of these values sits exactly on its position: the edit shows it unchanged.
-    QCOMPARE(edit->text(), text);
+    QCOMPARE(edit->text(), shown);
     QCOMPARE(panel.level->text(), QString::number(priorLevel));
 }
 
@@ -514,5 +526,5 @@ void ValueSliderTest::singleEditInit() {
     QCOMPARE(panel.duration->text(), QString::fromStdString(lumeq::displayTime(lumeq::kRangeSteps[range])));
 }
 
-QTEST_MAIN(ValueSliderTest)
+LUMEQ_GUI_TEST(ValueSliderTest)
 #include "valueslider_test.moc"

@@ -1,18 +1,22 @@
 #pragma once
 // The block diagram: the module's wiring with one picture per function block, a switch picture on the
 // line behind most blocks and small value labels. It is drawn from the configuration image by
-// setDisplay() and routes every click on a block, a label or a switch to the window.
+// setDisplay() and routes every click on a block, a label or a switch to the editors.
+//
+// Pictures and labels are addressed by the enums Picture and Label, whose keys are the controls' object
+// names; the texts of the labels are made here, from the image, and nowhere else.
 
 #include "model/image.h"
+#include "model/settings.h"
 
-#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QString>
-#include <QStringList>
 #include <QWidget>
 
+#include <array>
 #include <functional>
+#include <vector>
 
 class QSvgRenderer;
 
@@ -74,24 +78,6 @@ private:
     bool pressed_ = false;
 };
 
-// The two radio buttons of the remote-control editor, as the diagram presets and reads them.
-struct RemoteChoice {
-    bool midnight = false;                                      // rbMN checked
-    bool remoteChecked = false;                                 // rbRemote checked
-    QString remoteCaption = QStringLiteral("MidNight Protect"); // rbRemote caption
-
-    bool operator==(const RemoteChoice&) const = default;
-};
-
-// What setDisplay() asks of the editor panels. Every hook is optional; without a host the diagram keeps
-// the remote choice itself and draws its labels from that.
-struct DiagramHooks {
-    std::function<void(bool checked)> setDaliLog;                 // cbDaliLog of the output editor
-    std::function<void()> checkRandomDelay;                       // tick cbRandom, with its click effects
-    std::function<void(const RemoteChoice& choice)> presetRemote; // set rbMN / rbRemote
-    std::function<RemoteChoice()> remoteChoice;                   // rbMN / rbRemote as the editor shows them
-};
-
 class BlockDiagram : public QWidget {
     Q_OBJECT
 
@@ -103,68 +89,105 @@ public:
     enum class Editor { BlockTime, MFF, ThermoM, StartupDelay, ISD, Dimmer1, THold, Dimmer2, Output, Remote, Relay };
     Q_ENUM(Editor)
 
-    // Switch pictures and the two polarity pictures of the control input, named after their controls.
-    enum class Switch {
+    // Every picture, named after its control, in stacking order from the bottom up: a greyed picture lies
+    // above its block, an open switch above the closed one, PWM above DALI above 1-10V.
+    enum class Picture {
+        iTBlock_en,
+        Block_dis,
         SW_block_close,
         sw_block_open,
+        iMFF_en,
+        MFF_dis,
         SW_mff_on,
         sw_mff_off,
+        iTM,
+        iTM_dis,
         sw_tm_on,
         sw_tm_off,
+        iTDpc_en,
+        iISD_en,
+        Astro_dis,
         SW_astro_close,
         sw_astro_open,
+        iISD1_en,
+        dm1_dis,
+        iLst_en,
+        iLST_pol,
+        LST_dis,
         SW_lst_close,
         sw_lst_open,
         sw_hold_on,
         sw_hold_off,
+        SW_hold_dis,
+        iTHold_en,
+        HOLD_dis,
+        iISD2_en,
+        dm2_dis,
+        iTen,
+        Dali,
+        PWM,
         SW_Ten,
-        SW_PWM,
         SW_DALI,
+        SW_PWM,
+        iRemote_en,
+        rem_dis,
         rc_off,
         rc_main,
         rc_lst,
-        iLst_en,
-        iLST_pol,
+        iRelay,
     };
-    Q_ENUM(Switch)
+    Q_ENUM(Picture)
+    static constexpr int kPictureCount = static_cast<int>(Picture::iRelay) + 1;
+
+    // The value labels, named after their controls.
+    enum class Label { lBlock, lPO_Delay, lPO_Fade, lPO_Level, lHold, lMinLevel, lRemote };
+    Q_ENUM(Label)
+    static constexpr int kLabelCount = static_cast<int>(Label::lRemote) + 1;
+
+    // What a click on a picture does: opens an editor, acts as a switch (switchClicked), or nothing.
+    enum class ClickKind { None, OpensEditor, Switch };
+    static ClickKind clickKind(Picture picture);
 
     explicit BlockDiagram(QWidget* parent = nullptr);
     ~BlockDiagram() override;
 
-    void setHooks(DiagramHooks hooks);
+    static QString name(Picture picture);
+    static QString name(Label label);
+
     // The window's interlock: while it answers true, every click on the diagram does nothing.
     void setFormDisabledSource(std::function<bool()> source);
     bool formDisabled() const;
 
-    // Redraws every picture and label from the image and writes back the enable bits of the control
-    // input (byte 0 bit 3) and the astro clock (byte 0 bit 2) when their engine holds no step. An image
-    // shorter than the configuration is left alone.
-    void setDisplay(Image& image);
+    // Redraws every picture and label from the image. Before it draws, it switches off in the image the
+    // control input (byte 0 bit 3) and the astro clock (byte 0 bit 2) when their dimming engine holds no
+    // step: those two bits are the only bytes it writes, and the result says which it cleared. An image
+    // shorter than the configuration is left alone. Emits displayed() at the end.
+    IdleEnginesSwitchedOff setDisplay(Image& image);
 
-    // lRemote: "MidNight" when rbMN is checked, otherwise the caption of rbRemote; shown, 94 pixels wide.
-    void displayRemote();
+    // The text a value label shows for the image.
+    static QString labelText(Label label, ImageView image);
+    // Sets the label's text from the image and shows it.
+    void showLabel(Label label, ImageView image);
+    void hideLabel(Label label);
+
+    void setPictureShown(Picture picture, bool shown);
+    void showPicture(Picture picture) { setPictureShown(picture, true); }
+    void hidePicture(Picture picture) { setPictureShown(picture, false); }
+    bool pictureShown(Picture picture) const;
 
     // The remote control uses the LSt input with "Remote DIM" chosen; the LSt and astro switches then
-    // refuse to close.
+    // refuse to close. setDisplay sets it from the image; the remote-control editor changes it.
     bool remoteDimActive() const { return remoteDimActive_; }
     void setRemoteDimActive(bool active) { remoteDimActive_ = active; }
 
-    // The remote choice displayRemote() reads: the host's, else the diagram's own copy.
-    RemoteChoice remoteChoice() const;
-    void setRemoteChoice(const RemoteChoice& choice) { remote_ = choice; }
-
-    // Pictures and labels by control name (nullptr for an unknown name).
-    DiagramPicture* picture(const QString& name) const { return pictures_.value(name); }
-    DiagramLabel* label(const QString& name) const { return labels_.value(name); }
-    QStringList pictureNames() const { return pictureOrder_; }
-    QStringList labelNames() const { return labels_.keys(); }
-    void setShown(const QString& name, bool shown);
-    // Editors set label texts through this, so that the label keeps its place and fits its text.
-    void setLabelText(const QString& name, const QString& text);
+    DiagramPicture* picture(Picture picture) const;
+    DiagramLabel* label(Label label) const;
 
 signals:
     void openEditor(lumeq::BlockDiagram::Editor editor);
-    void switchClicked(lumeq::BlockDiagram::Switch which);
+    void switchClicked(lumeq::BlockDiagram::Picture which);
+    // setDisplay has drawn the whole image.
+    void displayed();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -172,21 +195,16 @@ protected:
 private:
     QSvgRenderer* renderer(const QString& file);
     void route(Editor editor);
-    void route(Switch which);
+    void route(Picture which);
     void showDesignState();
-    void showControl(const char* name) { setShown(QLatin1String(name), true); }
-    void hideControl(const char* name) { setShown(QLatin1String(name), false); }
 
-    DiagramHooks hooks_;
     std::function<bool()> formDisabled_;
-    RemoteChoice remote_;
     bool remoteDimActive_ = false;
 
     QSvgRenderer* background_ = nullptr;
-    QHash<QString, QSvgRenderer*> renderers_;
-    QHash<QString, DiagramPicture*> pictures_;
-    QStringList pictureOrder_;
-    QHash<QString, DiagramLabel*> labels_;
+    std::vector<std::pair<QString, QSvgRenderer*>> renderers_;
+    std::array<DiagramPicture*, kPictureCount> pictures_{};
+    std::array<DiagramLabel*, kLabelCount> labels_{};
 };
 
 } // namespace lumeq

@@ -1,6 +1,7 @@
 #pragma once
 // Start-up options: from command.ini next to the program when that file exists, otherwise from the
-// command line.
+// command line. The curve parameter "-dc=N" is the program's own restart parameter and is read from the
+// command line in both cases.
 
 #include <QString>
 #include <QStringList>

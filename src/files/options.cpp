@@ -1,4 +1,4 @@
-#include "app/options.h"
+#include "files/options.h"
 
 #include "files/inifile.h"
 
@@ -57,9 +57,11 @@ StartupOptions readOptions(const QString& programDir, const QStringList& paramet
     if (!ini.exists())
         return optionsFromCommandLine(parameters);
 
-    // With command.ini the command line is not read at all.
+    // With command.ini the options come from it alone. Only the curve parameter, which the program hands
+    // itself at the restart after a Transfer, is still taken from the command line.
     StartupOptions options;
     options.fromCommandIni = true;
+    options.curveIndex = optionsFromCommandLine(parameters).curveIndex;
     const auto flag = [&ini](const char* key) {
         return ini.value(QStringLiteral("Commands"), QLatin1String(key), QStringLiteral("0")) == QLatin1String("1");
     };
