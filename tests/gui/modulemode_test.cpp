@@ -4,6 +4,7 @@
 
 #include "app/mainwindow.h"
 #include "guitest.h"
+#include "files/configfile.h"
 #include "link/blockwriter.h"
 #include "link/simstate.h"
 #include "link/slotrecords.h"
@@ -13,6 +14,8 @@
 #include "windowrun.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QListWidget>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -91,6 +94,34 @@ SimState moduleWithTwoSlots() {
     storeSlot(state, 3, m3Image(), "Road 7");
     const std::uint8_t firmware[] = {0x8A, 0x65, 0xC1, 7, 0x00, 0x40, 0x04, 0x00};
     state.setModuleBytes(kControlBlockAt + 4 * 16, firmware);
+    return state;
+}
+
+// Configurations whose bytes look like answers of the module or the stick where a data report starts:
+// record k carries image bytes 12k + 6 and 12k + 7 at the start of the block's report 2k + 1.
+Image engineStepLikeStickAnswer() {
+    Image image = lumeq::defaultImage();
+    image[41] = 0x00; // dimming engine 1, step 2: 05:00
+    image[42] = 0xB2; //   fade
+    image[43] = 0x50; //   level 80 %
+    return image;
+}
+
+Image thermalLikeBlockHeader() {
+    Image image = lumeq::defaultImage();
+    image[0] |= 0x80; // thermal management on
+    image[89] = 75;   // T1
+    image[90] = 0xC0; // L1 64 % with the relay off
+    image[91] = 0x44; // T2 68 degrees
+    image[92] = 40;
+    return image;
+}
+
+// Slot names that start like a block header (C0 44) and a stick answer (B2 50) in the control block.
+SimState moduleWithLookalikes() {
+    SimState state = SimState::withModule();
+    storeSlot(state, 1, engineStepLikeStickAnswer(), "\u00B2Park");
+    storeSlot(state, 2, thermalLikeBlockHeader(), "\u00C0Dorf");
     return state;
 }
 
@@ -207,15 +238,24 @@ private slots:
         QTest::addColumn<QStringList>("parameters");
         QTest::addColumn<int>("divisor");
         QTest::addColumn<QString>("restartParams");
-        QTest::newRow("no curve") << QStringList{"site 7"} << 0 << QString(" site 7");
+        QTest::addColumn<bool>("commandIni");
+        QTest::newRow("no curve") << QStringList{"site 7"} << 0 << QString(" site 7") << false;
         QTest::newRow("curve 1 chosen: levels written through it")
-            << QStringList{"-dc=1", "site 7"} << 2 << QString(" site 7 -dc=1");
+            << QStringList{"-dc=1", "site 7"} << 2 << QString(" site 7 -dc=1") << false;
+        // With command.ini the other parameters are not read, but the curve still goes to the next run.
+        QTest::newRow("curve 1 chosen, command.ini") << QStringList{"-dc=1", "site 7"} << 2 << QString(" -dc=1") << true;
     }
     void transferWritesTheSlotAndRestarts() {
         QFETCH(QStringList, parameters);
         QFETCH(int, divisor);
         QFETCH(QString, restartParams);
+        QFETCH(bool, commandIni);
         Rig rig;
+        if (commandIni) {
+            QFile ini(rig.dir.filePath("command.ini"));
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write("[Commands]\ncopyAstro=0\n");
+        }
         rig.writeCurve("a_linear.dc");
         rig.writeCurve("b_half.dc", 2);
         const SimState before = moduleWithTwoSlots();
@@ -399,6 +439,90 @@ private slots:
         QVERIFY(rig.dialogs.messages.last().contains("did not answer"));
         QCOMPARE(rig.session().selectedSlot(), 0);
         QVERIFY(rig.visibleActionButtons().isEmpty()); // no Transfer, no Erase ALL
+    }
+
+    void slotDataThatLooksLikeAnswers() {
+        Rig rig;
+        rig.save(moduleWithLookalikes());
+        rig.start();
+        QCOMPARE(rig.window->windowTitle(), QString("Lumeq"));
+        QVERIFY(!rig.window->isStickMode());
+        QCOMPARE(rig.find<QPushButton>("bM1")->toolTip(), QString("Info: \u00B2Park   "));
+        QCOMPARE(rig.find<QPushButton>("bM2")->toolTip(), QString("Info: \u00C0Dorf   "));
+        for (int slot : {1, 2}) {
+            QVERIFY(!rig.session().memorySlot(slot).unreadable);
+            QVERIFY(!rig.session().memorySlot(slot).mEmpty);
+        }
+        rig.click("bM1");
+        QCOMPARE(rig.window->image(), chosen(engineStepLikeStickAnswer(), Image(lumeq::kImageSize, 0), false));
+        QCOMPARE(rig.info()->text(), QString("\u00B2Park   "));
+        rig.click("bMemCancel");
+        rig.click("bM2");
+        QCOMPARE(rig.window->image(), chosen(thermalLikeBlockHeader(), Image(lumeq::kImageSize, 0), false));
+        QVERIFY(rig.dialogs.messages.isEmpty());
+    }
+
+    void cancelledDefaultLeavesTheSlotNameOnTheModule() {
+        Rig rig;
+        const SimState before = moduleWithTwoSlots();
+        rig.save(before);
+        rig.start();
+        rig.click("bM3");
+        rig.click("bMemClear"); // Default: M3's name is given up in the program's copy...
+        rig.click("bMemCancel"); // ...and the Default is given up with it
+        rig.click("bM1");
+        rig.click("bMemStore");
+        QCOMPARE(rig.restarts.size(), 1);
+        const Block control = blockAt(rig.load(), kControlBlockAt);
+        const Block old = blockAt(before, kControlBlockAt);
+        // M3's descriptor, name included, is written back as the module had it.
+        QVERIFY(std::equal(control.begin() + 32, control.begin() + 48, old.begin() + 32));
+    }
+
+    void curveChosenLaterConvertsStoredLevelsOnly_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("minLevel"); // after the curve is chosen
+        // The stored levels of a filled slot went through a curve once: choosing one converts them back.
+        QTest::newRow("filled slot: converted") << "slot" << 41;
+        // Files, the defaults and an empty slot hold the levels as wanted: they stay.
+        QTest::newRow("file loaded after the slot") << "file" << 20;
+        QTest::newRow("Default after the slot") << "default" << 0;
+        QTest::newRow("empty slot") << "empty" << 0;
+    }
+    void curveChosenLaterConvertsStoredLevelsOnly() {
+        QFETCH(QString, source);
+        QFETCH(int, minLevel);
+        Rig rig;
+        rig.writeCurve("a_linear.dc");
+        rig.writeCurve("b_half.dc", 2);
+        SimState state = moduleWithTwoSlots();
+        Image stored = m1Image();
+        stored[2] = 20;
+        storeSlot(state, 1, stored, "Lamp A");
+        rig.save(state);
+        rig.start();
+        rig.click(source == "empty" ? "bM2" : "bM1");
+        if (source == "file") {
+            Image file = lumeq::defaultImage();
+            file[2] = 20;
+            const QString path = rig.dir.filePath("wanted.qcf");
+            QVERIFY(lumeq::saveConfigFile(path, file, "wanted").ok);
+            rig.dialogs.nextFile = path;
+            rig.click("bLoad");
+        } else if (source == "default") {
+            rig.click("bMemClear");
+        }
+        // Output editor, correction on, second curve, OK.
+        QTest::mouseClick(rig.find("iTen"), Qt::LeftButton);
+        QVERIFY(rig.find("pOutput")->isVisible());
+        auto* correction = rig.find<QCheckBox>("cbDC");
+        QTest::mouseClick(correction, Qt::LeftButton, {}, QPoint(8, correction->height() / 2));
+        QVERIFY(rig.find("pDimmingCurve")->isVisible());
+        rig.find<QListWidget>("lbDimmingCurve")->setCurrentRow(1);
+        rig.click("bDCOk");
+        QCOMPARE(rig.window->curveIndex(), 1);
+        QCOMPARE(int(rig.window->image()[2]), minLevel);
+        QCOMPARE(rig.find<QLineEdit>("eMinLevel")->text(), QString::number(minLevel));
     }
 
     void slotDataThatDoesNotArrive() {

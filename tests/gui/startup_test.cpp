@@ -153,6 +153,40 @@ private slots:
         QCOMPARE(run.restarts.size(), 1);
     }
 
+    void restartThatCannotStartKeepsTheProgramRunning() {
+        Run run;
+        run.createWindow({"-x"});
+        run.window->setRestartHandler({}); // the real restart, of a program file that is not there
+        run.window->setRestartProgram(run.dir.filePath("gone/lumeq-config"));
+        run.window->show();
+        QTRY_VERIFY(run.finished());
+        run.stick.present = true; // the demo-mode poll restarts the program
+        QTRY_COMPARE(run.dialogs.messages.size(), 1);
+        const QString said = run.dialogs.messages.first();
+        QVERIFY2(said.contains("could not start again") && said.contains("gone/lumeq-config"), qPrintable(said));
+        QVERIFY(run.window->isVisible());
+        QVERIFY(!run.find<QTimer>("Timer2")->isActive()); // asked once, not every second
+        QVERIFY(!run.window->isFormDisabled());
+    }
+
+    void shortControlBlockCountsAsNoAnswer() {
+        Run run;
+        run.stick.present = true;
+        // A header for 64 bytes and eight reports: half a directory, which must never be written back.
+        run.stick.answers.push_back({0xC0, 0x44, 0, 0, 0x40, 0, 0, 0});
+        for (int i = 0; i < 8; ++i)
+            run.stick.answers.push_back({0x8A, 0x65, 0xC2, 0x00, 0x80, 0x00, 0x00, 0x00});
+        run.start({});
+        QTRY_VERIFY(run.finished());
+        QVERIFY(!run.window->moduleSession()->moduleAnswered());
+        QCOMPARE(run.dialogs.messages.size(), 1);
+        QVERIFY(run.dialogs.messages.first().contains("did not answer"));
+        run.click("bM1");
+        QCOMPARE(run.dialogs.messages.size(), 2);
+        QVERIFY(run.visibleActionButtons().isEmpty()); // no Transfer, no Erase ALL
+        QCOMPARE(run.stick.written.size(), size_t(1)); // the request, nothing else
+    }
+
     void commandIniBeatsTheCommandLine() {
         Run run;
         {
