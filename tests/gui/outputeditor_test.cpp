@@ -179,6 +179,7 @@ private slots:
     void startUpPreselects_data();
     void startUpPreselects();
     void correctionsForTheWindow();
+    void logarithmicFollowsEveryRedraw();
 };
 
 void OutputEditorTest::selectorCycle() {
@@ -699,6 +700,19 @@ void OutputEditorTest::correctionsForTheWindow() {
     QVERIFY(curves.dimmingCurve.empty());
     QVERIFY(!rig.find<QCheckBox>("cbDC")->isChecked());
     QCOMPARE(rig.find<QCheckBox>("cbDC")->text(), QStringLiteral("Correction OFF"));
+}
+
+// The diagram's redraw presets "Logarithmic" from the image, with the panel closed.
+void OutputEditorTest::logarithmicFollowsEveryRedraw() {
+    Rig rig;
+    auto* logarithmic = rig.find<QCheckBox>("cbDaliLog");
+    for (const int flags : {0x0F, 0x0D, 0x0E, 0x0C}) {
+        Image image = analogueImage();
+        image[img::Flags] = static_cast<std::uint8_t>(flags);
+        rig.host.load(image);
+        QVERIFY(!rig.shown("pOutput"));
+        QCOMPARE(logarithmic->isChecked(), (flags & 0x02) == 0);
+    }
 }
 
 LUMEQ_GUI_TEST(OutputEditorTest)
