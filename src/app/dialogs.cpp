@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace lumeq {
 
@@ -41,6 +42,15 @@ bool WidgetDialogs::confirm(const QString& text) {
     if (!yes)
         QApplication::beep();
     return yes;
+}
+
+bool WidgetDialogs::choose(const QString& text, const QString& accept, const QString& reject) {
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text, QMessageBox::NoButton, parent_);
+    QPushButton* yes = box.addButton(accept, QMessageBox::AcceptRole);
+    box.addButton(reject, QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 } // namespace lumeq

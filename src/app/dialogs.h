@@ -22,6 +22,9 @@ public:
     virtual void message(const QString& text) = 0;
     // A Yes/No question; No sounds the default beep.
     virtual bool confirm(const QString& text) = 0;
+    // A question with two named answers, no beep: true for `accept`, false for `reject` (and for closing
+    // the box).
+    virtual bool choose(const QString& text, const QString& accept, const QString& reject) = 0;
 };
 
 // The real dialogs, parented to the window.
@@ -33,6 +36,7 @@ public:
     QString saveFile(const QString& title, const QString& filter, const QString& defaultSuffix) override;
     void message(const QString& text) override;
     bool confirm(const QString& text) override;
+    bool choose(const QString& text, const QString& accept, const QString& reject) override;
 
 private:
     QWidget* parent_;

@@ -113,6 +113,10 @@ void MainWindow::message(const QString& text) {
     dialogs_->message(text);
 }
 
+bool MainWindow::ask(const QString& text, const QString& accept, const QString& reject) {
+    return dialogs_->choose(text, accept, reject);
+}
+
 void MainWindow::buildWidgets() {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("pMain"));

@@ -100,6 +100,7 @@ public:
     void setFormDisabled(bool disabled) override { formDisabled_ = disabled; }
     void redraw() override { setDisplay(); }
     void message(const QString& text) override;
+    bool ask(const QString& text, const QString& accept, const QString& reject) override;
     QString programDir() const override { return programDir_; }
     bool isDemo() const override { return demo; }
     CurveState& curves() override { return curves_; }

@@ -25,6 +25,8 @@ public:
     virtual void redraw() = 0;
     // A message box with an OK button.
     virtual void message(const QString& text) = 0;
+    // A question with two named answers ("Store", "Back"): true for `accept`.
+    virtual bool ask(const QString& text, const QString& accept, const QString& reject) = 0;
     // The program's directory with a trailing separator (curve files).
     virtual QString programDir() const = 0;
     // Demo mode: no stick.

@@ -5,10 +5,13 @@
 #include "guitest.h"
 #include "model/image.h"
 #include "model/layout.h"
+#include "roundtrip.h"
 #include "windowrun.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -203,6 +206,23 @@ private slots:
         QCOMPARE(run.dialogs.fileDialogs.size(), 2);
         QCOMPARE(run.window->image(), before);
         QVERIFY(run.dialogs.messages.isEmpty());
+    }
+
+    // The output editor's OK, then the diagram, the saved file, lumeq-cli show and the report agree.
+    void outputEditorRoundTrip() {
+        Run run;
+        run.start();
+        QTest::mouseClick(run.find("iTen"), Qt::LeftButton);
+        QTest::mouseClick(run.find("eMinLevel"), Qt::LeftButton);
+        run.find<QScrollBar>("sbMinLevel")->setValue(35);
+        run.click("bOutput_OK");
+        QCOMPARE(run.find<QLabel>("lMinLevel")->text(), QString("Min. Level=35%"));
+        const RoundTrip trip = RoundTrip::of(run);
+        QVERIFY(trip.saved);
+        QCOMPARE(trip.item("output", "minimumLevel"), QString("35 %"));
+        QCOMPARE(trip.item("output", "type"), QString("Analog 1-10V"));
+        QVERIFY(trip.reportPrints("Min. level= 35%"));
+        QVERIFY(trip.reportPrints("Analog 1-10V"));
     }
 };
 

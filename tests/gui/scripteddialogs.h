@@ -29,6 +29,10 @@ public:
         s_->messages << text;
         return s_->confirmAnswer;
     }
+    bool choose(const QString& text, const QString&, const QString&) override {
+        s_->messages << text;
+        return s_->confirmAnswer;
+    }
 
 private:
     Script* s_;

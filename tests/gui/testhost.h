@@ -35,6 +35,12 @@ public:
     void setFormDisabled(bool disabled) override { formDisabled_ = disabled; }
     void redraw() override { diagram_->setDisplay(image_); }
     void message(const QString& text) override { messages_ << text; }
+    // Questions are recorded with the messages and answered with `answer`.
+    bool ask(const QString& text, const QString&, const QString&) override {
+        messages_ << text;
+        return answer;
+    }
+    bool answer = true;
     QString programDir() const override { return programDir_; }
     bool isDemo() const override { return demo_; }
     lumeq::CurveState& curves() override { return curves_; }
