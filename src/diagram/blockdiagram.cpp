@@ -2,12 +2,15 @@
 
 #include "model/timecode.h"
 
+#include <QEnterEvent>
 #include <QFontMetrics>
 #include <QMetaEnum>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QToolTip>
 
+#include <initializer_list>
 #include <utility>
 #include <variant>
 
@@ -130,6 +133,35 @@ static_assert(std::size(kLabels) == BlockDiagram::kLabelCount);
 
 constexpr int kLabelHeight = 16;
 
+// Hover hints: each names its block and says in a line or two what it does. A greyed picture has the
+// hint of the picture it covers.
+constexpr int kHintMs = 60000;
+struct HintRow {
+    std::initializer_list<Picture> pictures; // an aggregate keeps the list's array alive with the table
+    const char* text;
+};
+const HintRow kHints[] = {
+    {{Picture::MFF_dis, Picture::iMFF_en},
+     "MFF (Maintenance Factor Function)\nReduction of the degree to which the luminous flux decreases\nover the "
+     "service life of the light source.\n\nBBT (Burn-In Block Time)\nDisable dimming during the burn-in "
+     "period\nof conventional light sources."},
+    {{Picture::Block_dis, Picture::iTBlock_en},
+     "Timer\nAfter power on disable the power reduction/ dimming for\na configurable period of time."},
+    {{Picture::iTDpc_en},
+     "Power On\nConfigurable delay, fade and level immediately after power on.\n\nDPC (Delayed Switching for "
+     "Pedestrian Crossing)\nThe lighting is switched on after a delay or switched off\nmore quickly in the "
+     "vicinity of pedestrian crossings.\n\nDOO (Dimmed ON/OFF)\nThe lighting system is fade-in/out."},
+    {{Picture::LST_dis, Picture::iLst_en, Picture::iLST_pol}, "230Vac Control Input"},
+    {{Picture::Astro_dis, Picture::iISD_en},
+     "ISD(Intelligent Switching Time Dimming)\nThe dimming period is derived from the switch-on/off time."},
+    {{Picture::HOLD_dis, Picture::iTHold_en}, "Timer\nHold time, increase the impulse width for the control input."},
+    {{Picture::dm1_dis, Picture::iISD1_en}, "Dimming Engine 1\nTimer-controlled periods of dimmed light."},
+    {{Picture::dm2_dis, Picture::iISD2_en}, "Dimming Engine 2\nTimer-controlled periods of dimmed light."},
+    {{Picture::Dali, Picture::iTen}, "Control Output\nConfigurable DALI or 1-10V output"},
+    {{Picture::rem_dis, Picture::iRemote_en}, "Remote Control\nAllowing the change of configuration parameters."},
+    {{Picture::iRelay}, "Relay\nChangeover relay output"},
+};
+
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -168,6 +200,26 @@ QImage DiagramPicture::greyed(const QImage& image) {
         }
     }
     return grey;
+}
+
+void DiagramPicture::setHintShown(bool shown) {
+    setToolTip(shown ? hint_ : QString());
+    setToolTipDuration(shown ? kHintMs : -1);
+    if (!shown && QToolTip::isVisible() && underMouse())
+        QToolTip::hideText();
+}
+
+void DiagramPicture::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    // Without delay: the hint shows the moment the pointer arrives.
+    if (!toolTip().isEmpty())
+        QToolTip::showText(event->globalPosition().toPoint(), toolTip(), this, rect(), kHintMs);
+}
+
+void DiagramPicture::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    if (!toolTip().isEmpty())
+        QToolTip::hideText();
 }
 
 void DiagramPicture::paintEvent(QPaintEvent*) {
@@ -265,6 +317,10 @@ BlockDiagram::BlockDiagram(QWidget* parent) : QWidget(parent) {
             connect(picture, &DiagramPicture::clicked, this, [this, w = *which] { route(w); });
         pictures_[index(entry.picture)] = picture;
     }
+    for (const HintRow& row : kHints) {
+        for (const Picture picture : row.pictures)
+            pictures_[index(picture)]->setHint(QString::fromUtf8(row.text));
+    }
     // Labels lie on top of every picture.
     for (const LabelPlacement& entry : kLabels) {
         auto* label = new DiagramLabel(name(entry.label), entry.centre, entry.width, this);
@@ -325,6 +381,12 @@ DiagramPicture* BlockDiagram::picture(Picture picture) const {
 
 DiagramLabel* BlockDiagram::label(Label label) const {
     return labels_[index(label)];
+}
+
+void BlockDiagram::setHintsEnabled(bool enabled) {
+    hintsEnabled_ = enabled;
+    for (DiagramPicture* picture : pictures_)
+        picture->setHintShown(enabled && !picture->hint().isEmpty());
 }
 
 void BlockDiagram::setPictureShown(Picture picture, bool shown) {

@@ -39,10 +39,18 @@ public:
     // The greyed form of an image: desaturated and lightened, alpha kept.
     static QImage greyed(const QImage& image);
 
+    // The hover hint: shown at once when the pointer rests on the picture, for up to a minute, while
+    // hints are switched on; an empty text means the picture has none.
+    void setHint(const QString& text) { hint_ = text; }
+    QString hint() const { return hint_; }
+    void setHintShown(bool shown);
+
 signals:
     void clicked();
 
 protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -53,6 +61,7 @@ private:
     bool clickable_;
     bool pressed_ = false;
     QImage greyCache_;
+    QString hint_;
 };
 
 // A value label printed on a block: 8-point bold on white, opens the block's editor when clicked.
@@ -183,6 +192,10 @@ public:
     DiagramPicture* picture(Picture picture) const;
     DiagramLabel* label(Label label) const;
 
+    // Hover hints of the pictures that have one ("Show Hints"); off at first.
+    void setHintsEnabled(bool enabled);
+    bool hintsEnabled() const { return hintsEnabled_; }
+
 signals:
     void openEditor(lumeq::BlockDiagram::Editor editor);
     void switchClicked(lumeq::BlockDiagram::Picture which);
@@ -200,6 +213,7 @@ private:
 
     std::function<bool()> formDisabled_;
     bool remoteDimActive_ = false;
+    bool hintsEnabled_ = false;
 
     QSvgRenderer* background_ = nullptr;
     std::vector<std::pair<QString, QSvgRenderer*>> renderers_;

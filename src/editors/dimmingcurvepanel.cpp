@@ -5,15 +5,20 @@
 #include "model/dimmingcurve.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSvgRenderer>
 
 #include <filesystem>
+#include <functional>
+#include <utility>
 
 namespace lumeq {
 
@@ -28,6 +33,31 @@ const QString kCurveFolder = QStringLiteral("DimmingCurve");
 
 constexpr int kMessagePointSize = 12;
 constexpr int kTickPointSize = 8;
+
+// The help panel, centred over the chooser, and the white rim around its picture.
+constexpr QRect kHelpPlace((DimmingCurvePanel::kWidth - 810) / 2, (DimmingCurvePanel::kHeight - 590) / 2, 810, 590);
+constexpr int kHelpMargin = 5;
+
+// Runs a function on a left click on the watched widget.
+class LeftClickFilter : public QObject {
+public:
+    LeftClickFilter(QWidget* watched, std::function<void()> clicked) : QObject(watched), clicked_(std::move(clicked)) {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            clicked_();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> clicked_;
+};
 
 std::filesystem::path toPath(const QString& text) {
 #ifdef Q_OS_WIN
@@ -177,10 +207,35 @@ void DimmingCurvePanel::buildWidgets() {
     helpFont.setPointSize(14);
     bDcHelp->setFont(helpFont);
     bDcHelp->setGeometry(352, 430, 64, 48);
-    connect(bDcHelp, &QPushButton::clicked, this, &DimmingCurvePanel::helpRequested);
+    connect(bDcHelp, &QPushButton::clicked, this, [this] { bDcHelpClick(); });
 
     iDimmingCurve = new DimmingCurveChart(this);
     iDimmingCurve->move(500, 56);
+
+    // The help lies over the chooser; a click on it or its picture closes it.
+    pDcHelp = new QFrame(this);
+    pDcHelp->setObjectName(QStringLiteral("pDcHelp"));
+    pDcHelp->setGeometry(kHelpPlace);
+    pDcHelp->setFrameShape(QFrame::Box);
+    palette::fill(pDcHelp, Qt::white);
+    pDcHelp->setCursor(Qt::PointingHandCursor);
+    pDcHelp->setToolTip(QStringLiteral("Click to close the help"));
+    new LeftClickFilter(pDcHelp, [this] { pDcHelpClick(); });
+    auto* Image1 =
+        new DiagramPicture(QStringLiteral("Image1"), new QSvgRenderer(QStringLiteral(":/help/dimmingcurve.svg"), this),
+                           DiagramPicture::Look::Normal, true, pDcHelp);
+    Image1->setGeometry(pDcHelp->rect().adjusted(kHelpMargin, kHelpMargin, -kHelpMargin, -kHelpMargin));
+    connect(Image1, &DiagramPicture::clicked, this, [this] { pDcHelpClick(); });
+    pDcHelp->hide();
+}
+
+void DimmingCurvePanel::bDcHelpClick() {
+    pDcHelp->show();
+    pDcHelp->raise();
+}
+
+void DimmingCurvePanel::pDcHelpClick() {
+    pDcHelp->hide();
 }
 
 QString DimmingCurvePanel::entryCaption(int index) const {

@@ -15,6 +15,7 @@
 
 #include <vector>
 
+class QFrame;
 class QGroupBox;
 class QListWidget;
 class QPushButton;
@@ -99,9 +100,10 @@ public:
     DimmingCurveChart* chart() const { return iDimmingCurve; }
     QString chartMessage() const;
 
-signals:
-    // bDcHelp was clicked; the help panel is the window's.
-    void helpRequested();
+    // The help panel over the chooser: the way of a level from the program to the lamp. It opens on bDcHelp
+    // and closes on a click on it or its picture.
+    void bDcHelpClick();
+    void pDcHelpClick();
 
 private:
     void buildWidgets();
@@ -121,6 +123,7 @@ private:
     QPushButton* bDCCancel = nullptr;
     QPushButton* bDcHelp = nullptr;
     DimmingCurveChart* iDimmingCurve = nullptr;
+    QFrame* pDcHelp = nullptr;
 };
 
 } // namespace lumeq

@@ -1,9 +1,19 @@
 #include "editors/editorset.h"
 
+#include "editors/astrocalcpanel.h"
+#include "editors/blockingtimeeditor.h"
+#include "editors/controlinputeditor.h"
 #include "editors/dimmingcurvepanel.h"
+#include "editors/dimmingengineeditor.h"
 #include "editors/editorhost.h"
 #include "editors/editorpanel.h"
+#include "editors/isdeditor.h"
 #include "editors/outputeditor.h"
+#include "editors/poweroneditor.h"
+#include "editors/mffeditor.h"
+#include "editors/relayeditor.h"
+#include "editors/remoteeditor.h"
+#include "editors/thermaleditor.h"
 
 #include <initializer_list>
 #include <optional>
@@ -30,6 +40,20 @@ template <typename T> Panel* make(EditorHost& host, QWidget* parent) {
 const EditorRow kEditors[] = {
     {Editor::Output, {Picture::SW_DALI, Picture::SW_Ten, Picture::SW_PWM}, make<OutputEditor>},
     {std::nullopt, {}, make<DimmingCurvePanel>},
+    {Editor::Dimmer1, {}, make<DimmingEngine1Editor>},
+    {Editor::Dimmer2, {}, make<DimmingEngine2Editor>},
+    {Editor::StartupDelay, {}, make<PowerOnEditor>},
+    {Editor::BlockTime, {Picture::SW_block_close, Picture::sw_block_open}, make<BlockingTimeEditor>},
+    {Editor::THold,
+     {Picture::sw_lst_open, Picture::SW_lst_close, Picture::iLst_en, Picture::iLST_pol, Picture::sw_hold_off,
+      Picture::sw_hold_on},
+     make<ControlInputEditor>},
+    {Editor::ThermoM, {Picture::sw_tm_on, Picture::sw_tm_off}, make<ThermalEditor>},
+    {Editor::Relay, {}, make<RelayEditor>},
+    {Editor::MFF, {Picture::SW_mff_on, Picture::sw_mff_off}, make<MffEditor>},
+    {Editor::Remote, {Picture::rc_off, Picture::rc_main, Picture::rc_lst}, make<RemoteEditor>},
+    {Editor::ISD, {Picture::SW_astro_close, Picture::sw_astro_open}, make<IsdEditor>},
+    {std::nullopt, {}, make<AstroCalcPanel>},
 };
 
 } // namespace

@@ -211,11 +211,28 @@ void ValueSlider::applyLimits(int minimum, int maximum, int position, bool alway
     }
 }
 
+void ValueSlider::setRangeItems(EntryMode mode, const QStringList& items) {
+    if (!isRangeMode(mode) || items.size() != kRangeCount) {
+        return;
+    }
+    (mode == EntryMode::Duration ? durationItems_ : fadeItems_) = items;
+    if (mode_ == mode && selector_->count() == kRangeCount) {
+        for (int i = 0; i < kRangeCount; ++i) {
+            selector_->setItemText(i, items.at(i));
+        }
+    }
+}
+
 void ValueSlider::fillSelector(EntryMode mode) {
     range_ = kNoRange;
     selector_->clear();
-    for (const std::string_view item : rangeItems(mode)) {
-        selector_->addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
+    const QStringList& own = mode == EntryMode::Duration ? durationItems_ : fadeItems_;
+    if (isRangeMode(mode) && !own.isEmpty()) {
+        selector_->addItems(own);
+    } else {
+        for (const std::string_view item : rangeItems(mode)) {
+            selector_->addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
+        }
     }
     selector_->setCurrentIndex(-1);
 }

@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 class QComboBox;
 class QLineEdit;
@@ -41,6 +42,11 @@ public:
     // the selector. A non-null `edit` becomes the active edit first (an editor with a single duration
     // edit uses this instead of clickEdit); otherwise the active edit stays. Keeps the step of the tag.
     void initSlider(int value, EntryMode mode, QLineEdit* edit = nullptr);
+
+    // Other texts for the four items of the range selector in the Duration or Fade mode, for an editor whose
+    // design writes them its own way ("->00:01:00" for "-> 00:01:00"). Only the texts change: the ranges
+    // behind the items and every rule stay those of the mode. A list of another length is ignored.
+    void setRangeItems(EntryMode mode, const QStringList& items);
 
     // Forgets the active edit and gives it the normal text colour again (OK and Cancel of a panel).
     void deactivate();
@@ -78,6 +84,8 @@ private:
 
     QScrollBar* slider_ = nullptr;
     QComboBox* selector_ = nullptr;
+    QStringList durationItems_; // empty: the mode's own item texts
+    QStringList fadeItems_;
     QPointer<QLineEdit> activeEdit_;
     int tag_ = 0;
     EntryMode mode_ = EntryMode::Level;

@@ -156,6 +156,17 @@ void powerOn::setDpcDoo(ImageRef image, bool on) {
     putBit(image, img::Options, img::OptDelayedSwitching, on);
 }
 
+powerOn::Stored powerOn::stored(ImageView image) {
+    return {get(image, img::PowerOnLevel), get(image, img::PowerOnDelay), get(image, img::PowerOnFade), dpcDoo(image)};
+}
+
+void powerOn::restore(ImageRef image, const Stored& stored) {
+    put(image, img::PowerOnLevel, stored.level);
+    put(image, img::PowerOnDelay, stored.delay);
+    put(image, img::PowerOnFade, stored.fade);
+    setDpcDoo(image, stored.dpcDoo);
+}
+
 // ---- Blocking time ----
 
 int blocking::units(ImageView image) {

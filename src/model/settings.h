@@ -77,6 +77,19 @@ bool fadeOn(ImageView image);
 void setFadeMillis(ImageRef image, int millis);
 bool dpcDoo(ImageView image); // delayed switching (DPC) and dimmed on/off (DOO)
 void setDpcDoo(ImageRef image, bool on);
+
+// The power-on settings byte for byte as stored (a time code of a coarser scale stays as it is), so that
+// an editor can put back exactly what it found.
+struct Stored {
+    std::uint8_t level = 0;
+    std::uint8_t delay = 0;
+    std::uint8_t fade = 0;
+    bool dpcDoo = false;
+    bool operator==(const Stored&) const = default;
+};
+Stored stored(ImageView image);
+// Bytes 3, 4 and 5 and byte 68 bit 1; the other bits of byte 68 are kept.
+void restore(ImageRef image, const Stored& stored);
 } // namespace powerOn
 
 // ---- Blocking time (byte 1: units of 5 s, 0 = off) ----

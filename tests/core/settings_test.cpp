@@ -292,6 +292,10 @@ INSTANTIATE_TEST_SUITE_P(PowerOn, CodecFlag,
                                          FlagRow{"DpcDooOtherBits", {{68, 0xFD}}, powerOn::dpcDoo, false}),
                          kRowName);
 
+// Power-on bytes as the editor keeps them for Cancel: a coarse delay and fade code, and a random delay.
+const powerOn::Stored kCoarseCodes{30, 0x41, 0x40, true};
+const powerOn::Stored kRandomNoDpc{100, 0xFF, 0x00, false};
+
 INSTANTIATE_TEST_SUITE_P(
     PowerOn, CodecWrite,
     testing::Values(WriteRow{"Level", [](ImageRef i) { powerOn::setLevel(i, 80); }, {byteAt(3, 80)}},
@@ -303,8 +307,29 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteRow{"Fade60", [](ImageRef i) { powerOn::setFadeMillis(i, 60); }, {byteAt(5, 0x3C)}},
                     WriteRow{"Fade600", [](ImageRef i) { powerOn::setFadeMillis(i, 600); }, {byteAt(5, 0x7C)}},
                     WriteRow{"DpcDooOn", [](ImageRef i) { powerOn::setDpcDoo(i, true); }, {{68, 0x02, 0x02}}},
-                    WriteRow{"DpcDooOff", [](ImageRef i) { powerOn::setDpcDoo(i, false); }, {{68, 0x02, 0x00}}}),
+                    WriteRow{"DpcDooOff", [](ImageRef i) { powerOn::setDpcDoo(i, false); }, {{68, 0x02, 0x00}}},
+                    WriteRow{"RestoreCoarseCodes",
+                             [](ImageRef i) { powerOn::restore(i, kCoarseCodes); },
+                             {byteAt(3, 30), byteAt(4, 0x41), byteAt(5, 0x40), {68, 0x02, 0x02}}},
+                    WriteRow{"RestoreRandomWithoutDpc",
+                             [](ImageRef i) { powerOn::restore(i, kRandomNoDpc); },
+                             {byteAt(3, 100), byteAt(4, 0xFF), byteAt(5, 0x00), {68, 0x02, 0x00}}}),
     kRowName);
+
+// What stored() reads, restore() puts back unchanged over any other power-on setting.
+TEST(PowerOnCodec, StoredComesBackExactly) {
+    for (const Image& image : imagesWith({{3, 0x2A}, {4, 0x41}, {5, 0xFF}, {68, 0x12}})) {
+        const powerOn::Stored stored = powerOn::stored(image);
+        EXPECT_EQ(stored, (powerOn::Stored{0x2A, 0x41, 0xFF, true}));
+        Image changed = image;
+        powerOn::setLevel(changed, 5);
+        powerOn::setRandomDelay(changed);
+        powerOn::setFadeMillis(changed, 0);
+        powerOn::setDpcDoo(changed, false);
+        powerOn::restore(changed, stored);
+        EXPECT_EQ(differences(changed, image), "");
+    }
+}
 
 // ---- Blocking time -----------------------------------------------------------------------------------------
 

@@ -112,6 +112,8 @@ private slots:
     void greyedPicturesSwallowClicks_data();
     void greyedPicturesSwallowClicks();
     void shortImageIsLeftAlone();
+    void hints_data();
+    void hints();
 
 private:
     bool visible(const QString& name) const;
@@ -666,6 +668,59 @@ void BlockDiagramTest::shortImageIsLeftAlone() {
     diagram->setDisplay(image);
     QCOMPARE(image, Image(10, 0xFF));
     QCOMPARE(displayed.count(), 0);
+}
+
+void BlockDiagramTest::hints_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("hint"); // empty: the picture has none
+    const QString mff = "MFF (Maintenance Factor Function)\nReduction of the degree to which the luminous flux "
+                        "decreases\nover the service life of the light source.\n\nBBT (Burn-In Block Time)\n"
+                        "Disable dimming during the burn-in period\nof conventional light sources.";
+    const QString timer = "Timer\nAfter power on disable the power reduction/ dimming for\na configurable period of time.";
+    const QString powerOn =
+        "Power On\nConfigurable delay, fade and level immediately after power on.\n\nDPC (Delayed Switching for "
+        "Pedestrian Crossing)\nThe lighting is switched on after a delay or switched off\nmore quickly in the "
+        "vicinity of pedestrian crossings.\n\nDOO (Dimmed ON/OFF)\nThe lighting system is fade-in/out.";
+    const QString isd = "ISD(Intelligent Switching Time Dimming)\nThe dimming period is derived from the switch-on/off time.";
+    const QString hold = "Timer\nHold time, increase the impulse width for the control input.";
+    const QString engine1 = "Dimming Engine 1\nTimer-controlled periods of dimmed light.";
+    const QString engine2 = "Dimming Engine 2\nTimer-controlled periods of dimmed light.";
+    const QString output = "Control Output\nConfigurable DALI or 1-10V output";
+    const QString remote = "Remote Control\nAllowing the change of configuration parameters.";
+    const std::pair<const char*, QString> rows[] = {
+        {"MFF_dis", mff},        {"iMFF_en", mff},         {"Block_dis", timer},
+        {"iTBlock_en", timer},   {"iTDpc_en", powerOn},    {"LST_dis", "230Vac Control Input"},
+        {"iLst_en", "230Vac Control Input"},               {"iLST_pol", "230Vac Control Input"},
+        {"Astro_dis", isd},      {"iISD_en", isd},         {"HOLD_dis", hold},
+        {"iTHold_en", hold},     {"dm1_dis", engine1},     {"iISD1_en", engine1},
+        {"dm2_dis", engine2},    {"iISD2_en", engine2},    {"Dali", output},
+        {"iTen", output},        {"rem_dis", remote},      {"iRemote_en", remote},
+        {"iRelay", "Relay\nChangeover relay output"},
+        // No hint: PWM, thermal management, switches.
+        {"PWM", QString()},      {"iTM", QString()},       {"iTM_dis", QString()},
+        {"sw_tm_on", QString()}, {"SW_block_close", QString()}, {"rc_off", QString()},
+    };
+    for (const auto& [name, hint] : rows)
+        QTest::newRow(name) << QString::fromLatin1(name) << hint;
+}
+
+void BlockDiagramTest::hints() {
+    int withHint = 0;
+    for (auto* picture : diagram->findChildren<DiagramPicture*>())
+        withHint += picture->hint().isEmpty() ? 0 : 1;
+    QCOMPARE(withHint, 21);
+    QFETCH(QString, name);
+    QFETCH(QString, hint);
+    QWidget* picture = control(name);
+    QVERIFY(picture);
+    // Off until "Show Hints" is ticked, and off again when it is unticked.
+    QCOMPARE(picture->toolTip(), QString());
+    diagram->setHintsEnabled(true);
+    QCOMPARE(picture->toolTip(), hint);
+    if (!hint.isEmpty())
+        QCOMPARE(picture->toolTipDuration(), 60000);
+    diagram->setHintsEnabled(false);
+    QCOMPARE(picture->toolTip(), QString());
 }
 
 LUMEQ_GUI_TEST(BlockDiagramTest)
