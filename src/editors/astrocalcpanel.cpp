@@ -29,45 +29,9 @@ constexpr int kDesignHorizon = -6;   // -3°
 const QDate kDesignDate(2014, 3, 10);
 const QString kDateFormat = QStringLiteral("dd.MM.yyyy");
 
-// Moves the help down on a left mouse press on the watched widget.
-class PressFilter : public QObject {
-public:
-    PressFilter(QWidget* watched, std::function<void()> pressed) : QObject(watched), pressed_(std::move(pressed)) {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            pressed_();
-            return true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> pressed_;
-};
-
 // A number of degrees in the user's locale, without trailing zeros: -2.5 is "-2,5" in Germany.
 QString degrees(double value) {
     return QLocale().toString(value, 'g', 6);
-}
-
-QScrollBar* addScrollBar(QWidget* parent, const char* name, int minimum, int maximum, QRect place) {
-    auto* bar = new QScrollBar(Qt::Horizontal, parent);
-    bar->setObjectName(QLatin1String(name));
-    bar->setRange(minimum, maximum);
-    bar->setPageStep(2);
-    bar->setGeometry(place);
-    return bar;
-}
-
-QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect place) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place);
-    return label;
 }
 
 } // namespace
@@ -100,7 +64,7 @@ void AstroCalcPanel::buildWidgets() {
 
     auto* gbLatitude =
         addGroup(gbLoN, "gbLatitude", QStringLiteral("Latitude "), palette::kSecondaryGroup, QRect(8, 20, 142, 56));
-    sbLatitude = addScrollBar(gbLatitude, "sbLatitude", -kLatitudeLimit, kLatitudeLimit, QRect(8, 26, 80, 18));
+    sbLatitude = addScrollBar(gbLatitude, "sbLatitude", -kLatitudeLimit, kLatitudeLimit, 2, QRect(8, 26, 80, 18));
     sbLatitude->setValue(kDesignLatitude);
     lLatitude = addLabel(gbLatitude, "lLatitude", QStringLiteral("N 50"), QRect(94, 24, 46, 22));
 
@@ -113,7 +77,7 @@ void AstroCalcPanel::buildWidgets() {
 
     auto* gbTwilight =
         addGroup(gbLoN, "gbTwilight", QStringLiteral("Twilight"), palette::kSecondaryGroup, QRect(8, 82, 142, 56));
-    sbHorizon = addScrollBar(gbTwilight, "sbHorizon", kHorizonMin, 0, QRect(8, 26, 80, 18));
+    sbHorizon = addScrollBar(gbTwilight, "sbHorizon", kHorizonMin, 0, 2, QRect(8, 26, 80, 18));
     sbHorizon->setValue(kDesignHorizon);
     lHorizon = addLabel(gbTwilight, "lHorizon", QStringLiteral("-3"), QRect(94, 24, 46, 22));
 
@@ -164,7 +128,7 @@ void AstroCalcPanel::buildHelp() {
     pHelpAstroCalc->setFrameShadow(QFrame::Raised);
     palette::fill(pHelpAstroCalc, QColor(255, 255, 225));
     pHelpAstroCalc->setCursor(Qt::PointingHandCursor);
-    new PressFilter(pHelpAstroCalc, [this] { hideHelp(); });
+    onLeftPress(pHelpAstroCalc, [this] { hideHelp(); });
     const QStringList& lines = helpLines();
     for (int i = 0; i < lines.size(); ++i) {
         auto* line = new QLabel(lines[i], pHelpAstroCalc);
@@ -175,7 +139,7 @@ void AstroCalcPanel::buildHelp() {
             bold.setBold(true);
             line->setFont(bold);
         }
-        new PressFilter(line, [this] { hideHelp(); });
+        onLeftPress(line, [this] { hideHelp(); });
     }
     pHelpAstroCalc->show();
 }

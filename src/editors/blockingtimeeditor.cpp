@@ -21,13 +21,6 @@ namespace {
 using Picture = BlockDiagram::Picture;
 using Label = BlockDiagram::Label;
 
-QLabel* addText(QWidget* parent, const char* name, const QString& text, QRect place) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place);
-    return label;
-}
-
 QString blockTimeText(int units) {
     return QString::fromStdString(displayTime(units * blocking::kSecondsPerUnit));
 }
@@ -43,9 +36,9 @@ BlockingTimeEditor::BlockingTimeEditor(EditorHost& host, QWidget* parent)
 void BlockingTimeEditor::buildWidgets() {
     gbBlockTime =
         addGroup(this, "gbBlockTime", QStringLiteral("Block Time Setup"), palette::kMainGroup, QRect(4, 2, 242, 72));
-    addText(gbBlockTime, "lBlockTimeCaption", QStringLiteral("Blocking Time"), QRect(8, 28, 88, 22));
+    addLabel(gbBlockTime, "lBlockTimeCaption", QStringLiteral("Blocking Time"), QRect(8, 28, 88, 22));
     eBlockTime = addValueEdit(gbBlockTime, "eBlockTime", QRect(96, 28, 74, 22), [this] { eBlockTimeClick(); });
-    addText(gbBlockTime, "lBlockTimeUnit", QStringLiteral("HH:MM:SS"), QRect(174, 28, 66, 22));
+    addLabel(gbBlockTime, "lBlockTimeUnit", QStringLiteral("HH:MM:SS"), QRect(174, 28, 66, 22));
 
     // The teal strip with the slider, 5 seconds a step; it has no range selector.
     pBTSlider = new QFrame(this);

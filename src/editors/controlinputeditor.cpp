@@ -24,13 +24,6 @@ using Label = BlockDiagram::Label;
 const QStringList kHoldRanges = {QStringLiteral("->00:01:00"), QStringLiteral("->00:10:00"),
                                  QStringLiteral("->01:00:00"), QStringLiteral("->15:00:00")};
 
-QLabel* addText(QWidget* parent, const char* name, const QString& text, QRect place) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place);
-    return label;
-}
-
 } // namespace
 
 ControlInputEditor::ControlInputEditor(EditorHost& host, QWidget* parent)
@@ -42,9 +35,9 @@ ControlInputEditor::ControlInputEditor(EditorHost& host, QWidget* parent)
 void ControlInputEditor::buildWidgets() {
     gbHoldTime =
         addGroup(this, "gbHoldTime", QStringLiteral(" Hold Time Setup "), palette::kMainGroup, QRect(4, 2, 254, 64));
-    addText(gbHoldTime, "lHoldTimeCaption", QStringLiteral("Input Hold Time"), QRect(10, 28, 98, 22));
+    addLabel(gbHoldTime, "lHoldTimeCaption", QStringLiteral("Input Hold Time"), QRect(10, 28, 98, 22));
     eHoldTime = addValueEdit(gbHoldTime, "eHoldTime", QRect(108, 28, 76, 22), [this] { eHoldTimeClick(); });
-    addText(gbHoldTime, "lHoldTimeUnit", QStringLiteral("HH:MM:SS"), QRect(188, 28, 62, 22));
+    addLabel(gbHoldTime, "lHoldTimeUnit", QStringLiteral("HH:MM:SS"), QRect(188, 28, 62, 22));
 
     pHoldTime = addValueSlider(this, "pHoldTime", "sbHold", "combHold", QRect(4, 72, 254, 30));
     pHoldTime->setRangeItems(EntryMode::Duration, kHoldRanges);

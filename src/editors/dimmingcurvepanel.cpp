@@ -38,27 +38,6 @@ constexpr int kTickPointSize = 8;
 constexpr QRect kHelpPlace((DimmingCurvePanel::kWidth - 810) / 2, (DimmingCurvePanel::kHeight - 590) / 2, 810, 590);
 constexpr int kHelpMargin = 5;
 
-// Runs a function on a left click on the watched widget.
-class LeftClickFilter : public QObject {
-public:
-    LeftClickFilter(QWidget* watched, std::function<void()> clicked) : QObject(watched), clicked_(std::move(clicked)) {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonRelease &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            clicked_();
-            return true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> clicked_;
-};
-
 std::filesystem::path toPath(const QString& text) {
 #ifdef Q_OS_WIN
     return std::filesystem::path(text.toStdWString());
@@ -220,7 +199,7 @@ void DimmingCurvePanel::buildWidgets() {
     palette::fill(pDcHelp, Qt::white);
     pDcHelp->setCursor(Qt::PointingHandCursor);
     pDcHelp->setToolTip(QStringLiteral("Click to close the help"));
-    new LeftClickFilter(pDcHelp, [this] { pDcHelpClick(); });
+    onLeftPress(pDcHelp, [this] { pDcHelpClick(); });
     auto* Image1 =
         new DiagramPicture(QStringLiteral("Image1"), new QSvgRenderer(QStringLiteral(":/help/dimmingcurve.svg"), this),
                            DiagramPicture::Look::Normal, true, pDcHelp);

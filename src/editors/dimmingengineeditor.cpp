@@ -88,15 +88,11 @@ QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, QRect place, bool bold = false) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(place);
-    if (bold) {
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
-    }
+QLabel* addBoldLabel(QWidget* parent, const QString& name, const QString& text, QRect place) {
+    QLabel* label = addLabel(parent, name, text, place);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
     return label;
 }
 
@@ -243,8 +239,8 @@ DimmingEngineEditor::DimmingEngineEditor(EditorHost& host, QWidget* parent, cons
 
 void DimmingEngineEditor::buildWidgets() {
     const QString p = QLatin1String(design_.prefix);
-    addLabel(this, QStringLiteral("l%1_Caption").arg(p), QLatin1String(design_.title), QRect(kCaptionLeft, 6, 200, 18),
-             true);
+    addBoldLabel(this, QStringLiteral("l%1_Caption").arg(p), QLatin1String(design_.title),
+                 QRect(kCaptionLeft, 6, 200, 18));
 
     // Row captions beside step 1's edits.
     const struct {
@@ -270,8 +266,8 @@ void DimmingEngineEditor::buildWidgets() {
             design_, k, this, QPoint(kStepsLeft + (k - 1) * kStepPitch, kStepsTop), makeEdit,
             [this, k](EntryMode mode) { editClicked(k, mode); }, [this, k] { deleteClicked(k); });
     }
-    deleteLabel_ = addLabel(this, QLatin1String(design_.deleteLabel), QStringLiteral("DEL"),
-                            QRect(kCaptionLeft, kDeleteTop, kCaptionWidth, kDeleteBoxSize), true);
+    deleteLabel_ = addBoldLabel(this, QLatin1String(design_.deleteLabel), QStringLiteral("DEL"),
+                                QRect(kCaptionLeft, kDeleteTop, kCaptionWidth, kDeleteBoxSize));
     deleteLabel_->hide();
 
     strip_ = addValueSlider(this, design_.strip, design_.slider, design_.selector, kStripPlace);

@@ -5,34 +5,63 @@
 
 #include <QEvent>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace lumeq {
 
 namespace {
 
-// Runs a function when the watched widget gets a left mouse press (read-only edits have no clicked signal).
+// Runs a function when the watched, enabled widget gets a left mouse press (read-only edits have no clicked
+// signal). A swallowing filter keeps the press from the widget.
 class ClickFilter : public QObject {
 public:
-    ClickFilter(QWidget* watched, std::function<void()> clicked) : QObject(watched), clicked_(std::move(clicked)) {
+    ClickFilter(QWidget* watched, std::function<void()> clicked, bool swallow)
+        : QObject(watched), clicked_(std::move(clicked)), swallow_(swallow) {
         watched->installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-            static_cast<QWidget*>(watched)->isEnabled())
+            static_cast<QWidget*>(watched)->isEnabled()) {
             clicked_();
+            if (swallow_)
+                return true;
+        }
         return QObject::eventFilter(watched, event);
     }
 
 private:
     std::function<void()> clicked_;
+    bool swallow_;
 };
 
 } // namespace
+
+QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, QRect place, Qt::Alignment alignment) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(place);
+    label->setAlignment(alignment);
+    return label;
+}
+
+QScrollBar* addScrollBar(QWidget* parent, const QString& name, int minimum, int maximum, int pageStep, QRect place) {
+    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setObjectName(name);
+    bar->setRange(minimum, maximum);
+    bar->setPageStep(pageStep);
+    bar->setGeometry(place);
+    return bar;
+}
+
+void onLeftPress(QWidget* watched, std::function<void()> pressed) {
+    new ClickFilter(watched, std::move(pressed), true);
+}
 
 void palette::fill(QWidget* widget, const QColor& colour) {
     QPalette pal = widget->palette();
@@ -76,7 +105,7 @@ QLineEdit* Panel::addValueEdit(QWidget* parent, const char* name, QRect place, s
     edit->setCursor(Qt::PointingHandCursor);
     edit->setGeometry(place);
     if (clicked)
-        new ClickFilter(edit, std::move(clicked));
+        new ClickFilter(edit, std::move(clicked), false);
     return edit;
 }
 

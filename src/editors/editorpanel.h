@@ -21,6 +21,8 @@
 #include <functional>
 
 class QGroupBox;
+class QLabel;
+class QScrollBar;
 class QLineEdit;
 class QPushButton;
 
@@ -40,6 +42,15 @@ inline const QColor kCurve(255, 0, 0);              // curves drawn on charts
 // Fills the widget's background with the colour.
 void fill(QWidget* widget, const QColor& colour);
 } // namespace palette
+
+// A text label named `name`, placed in `parent`.
+QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, QRect place,
+                 Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
+// A horizontal scroll bar named `name` with its range and page step, placed in `parent`.
+QScrollBar* addScrollBar(QWidget* parent, const QString& name, int minimum, int maximum, int pageStep, QRect place);
+// Runs `pressed` on a left mouse press on `watched` and keeps the press from it (a help panel that closes
+// on a click).
+void onLeftPress(QWidget* watched, std::function<void()> pressed);
 
 // A panel over the diagram: access to the host and the building blocks every panel uses.
 class Panel : public QFrame {

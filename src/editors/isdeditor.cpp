@@ -29,42 +29,6 @@ namespace {
 
 using Picture = BlockDiagram::Picture;
 
-// Runs a function on a left mouse press on the watched widget (help panels close on a click).
-class PressFilter : public QObject {
-public:
-    PressFilter(QWidget* watched, std::function<void()> pressed) : QObject(watched), pressed_(std::move(pressed)) {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            pressed_();
-            return true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> pressed_;
-};
-
-QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect place) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place);
-    return label;
-}
-
-QScrollBar* addScrollBar(QWidget* parent, const char* name, int minimum, int maximum, QRect place) {
-    auto* bar = new QScrollBar(Qt::Horizontal, parent);
-    bar->setObjectName(QLatin1String(name));
-    bar->setRange(minimum, maximum);
-    bar->setPageStep(1);
-    bar->setGeometry(place);
-    return bar;
-}
-
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -186,7 +150,7 @@ void IsdEditor::buildWidgets() {
     pISDSLider->setObjectName(QStringLiteral("pISDSLider"));
     pISDSLider->setGeometry(4, 158, 406, 30);
     palette::fill(pISDSLider, palette::kTeal);
-    sbISD = addScrollBar(pISDSLider, "sbISD", kOffsetMin, kOffsetMax, QRect(6, 5, 394, 20));
+    sbISD = addScrollBar(pISDSLider, "sbISD", kOffsetMin, kOffsetMax, 1, QRect(6, 5, 394, 20));
     sbISD->setValue(astrocalc::kOffsetPositionZero);
     sbISD->setPageStep(6);
     connect(sbISD, &QScrollBar::valueChanged, this, [this] { sbISDChange(); });
@@ -207,11 +171,11 @@ void IsdEditor::buildCalculator() {
     iTimeZone = map;
 
     addLabel(pCalc, "lTimeZoneCaption", QStringLiteral("Time Zone"), QRect(8, 98, 200, 18));
-    sbUTC = addScrollBar(pCalc, "sbUTC", astrocalc::kMinUtcOffset, astrocalc::kMaxUtcOffset, QRect(8, 118, 210, 20));
+    sbUTC = addScrollBar(pCalc, "sbUTC", astrocalc::kMinUtcOffset, astrocalc::kMaxUtcOffset, 1, QRect(8, 118, 210, 20));
     eUTC = addValueEdit(pCalc, "eUTC", QRect(224, 116, 80, 24), nullptr);
     eUTC->setText(QStringLiteral("UTC+0"));
     addLabel(pCalc, "lLongitudeCaption", QStringLiteral("Geographic Longitude"), QRect(8, 144, 200, 18));
-    sbLength = addScrollBar(pCalc, "sbLength", -360, 360, QRect(8, 164, 210, 20));
+    sbLength = addScrollBar(pCalc, "sbLength", -360, 360, 1, QRect(8, 164, 210, 20));
     sbLength->setPageStep(10);
     eLength = addValueEdit(pCalc, "eLength", QRect(224, 162, 80, 24), nullptr);
     eLength->setText(QStringLiteral("0°"));
@@ -255,8 +219,8 @@ void IsdEditor::buildCalculatorHelp() {
     iCalcHelp = new QSvgWidget(QStringLiteral(":/help/iCalcHelp.svg"), pCalcHelp);
     iCalcHelp->setObjectName(QStringLiteral("iCalcHelp"));
     iCalcHelp->setGeometry(4, 4, pCalcHelp->width() - 8, pCalcHelp->height() - 8);
-    new PressFilter(pCalcHelp, [this] { pCalcHelp->hide(); });
-    new PressFilter(iCalcHelp, [this] { pCalcHelp->hide(); });
+    onLeftPress(pCalcHelp, [this] { pCalcHelp->hide(); });
+    onLeftPress(iCalcHelp, [this] { pCalcHelp->hide(); });
     pCalcHelp->hide();
 }
 

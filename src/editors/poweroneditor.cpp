@@ -25,13 +25,6 @@ using Label = BlockDiagram::Label;
 const QString kRandom = QStringLiteral("Random");
 const QString kZero = QStringLiteral("0");
 
-QLabel* addText(QWidget* parent, const char* name, const QString& text, QRect place) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place);
-    return label;
-}
-
 } // namespace
 
 PowerOnEditor::PowerOnEditor(EditorHost& host, QWidget* parent)
@@ -43,20 +36,20 @@ PowerOnEditor::PowerOnEditor(EditorHost& host, QWidget* parent)
 void PowerOnEditor::buildWidgets() {
     gbPowerOn =
         addGroup(this, "gbPowerOn", QStringLiteral("Power On Setup"), palette::kMainGroup, QRect(4, 2, 262, 124));
-    addText(gbPowerOn, "lPODelayCaption", QStringLiteral("Delay"), QRect(10, 24, 72, 22));
+    addLabel(gbPowerOn, "lPODelayCaption", QStringLiteral("Delay"), QRect(10, 24, 72, 22));
     ePORelayDelay = addValueEdit(gbPowerOn, "ePORelayDelay", QRect(86, 24, 90, 22), [this] { ePORelayDelayClick(); });
     cbRandom = new QCheckBox(kRandom, gbPowerOn);
     cbRandom->setObjectName(QStringLiteral("cbRandom"));
     cbRandom->setGeometry(86, 48, 100, 20);
     connect(cbRandom, &QCheckBox::toggled, this, [this] { cbRandomClick(); });
 
-    addText(gbPowerOn, "lPOFadeCaption", QStringLiteral("Fade Speed"), QRect(10, 72, 74, 22));
+    addLabel(gbPowerOn, "lPOFadeCaption", QStringLiteral("Fade Speed"), QRect(10, 72, 74, 22));
     ePOFade = addValueEdit(gbPowerOn, "ePOFade", QRect(86, 72, 90, 22), [this] { ePOFadeClick(); });
-    addText(gbPowerOn, "lPOFadeUnit", QStringLiteral("s/%"), QRect(180, 72, 40, 22));
+    addLabel(gbPowerOn, "lPOFadeUnit", QStringLiteral("s/%"), QRect(180, 72, 40, 22));
 
-    addText(gbPowerOn, "lPOLevelCaption", QStringLiteral("Level"), QRect(10, 98, 72, 22));
+    addLabel(gbPowerOn, "lPOLevelCaption", QStringLiteral("Level"), QRect(10, 98, 72, 22));
     ePOLevel = addValueEdit(gbPowerOn, "ePOLevel", QRect(86, 98, 90, 22), [this] { ePOLevelClick(); });
-    addText(gbPowerOn, "lPOLevelUnit", QStringLiteral("%"), QRect(180, 98, 40, 22));
+    addLabel(gbPowerOn, "lPOLevelUnit", QStringLiteral("%"), QRect(180, 98, 40, 22));
 
     gbDPC = addGroup(this, "gbDPC", QStringLiteral("DPC/DOO"), palette::kSecondaryGroup, QRect(270, 2, 144, 58));
     cbEnableDPC = new QCheckBox(QStringLiteral("Enable DPC / DOO"), gbDPC);
