@@ -2,29 +2,7 @@
 # lumeq-cli night-length and isd-offset: the calculators of the ISD editor, their messages and exit codes.
 set -u
 cli="$1"
-tmp="$(mktemp -d)"
-trap 'rm -rf "$tmp"' EXIT
-out="$tmp/out"
-err="$tmp/err"
-passed=0
-failed=0
-
-pass() { passed=$((passed + 1)); }
-fail() { echo "FAIL $*"; failed=$((failed + 1)); }
-
-run() { # name expected-exit command...
-    local name="$1" expected="$2"
-    shift 2
-    "$@" >"$out" 2>"$err"
-    local got=$?
-    if [ "$got" -eq "$expected" ]; then pass; else fail "$name: exit $got, expected $expected"; sed 's/^/    /' "$err"; fi
-}
-has() { # name file text: the file holds the text on some line
-    if grep -qF -- "$3" "$2"; then pass; else fail "$1: no '$3' in output"; sed 's/^/    /' "$2"; fi
-}
-is() { # name file text: the file is exactly one line, the text
-    if [ "$(cat "$2")" = "$3" ]; then pass; else fail "$1: '$(cat "$2")', expected '$3'"; fi
-}
+source "$(dirname "$0")/lib/checks.sh"
 
 # ---- night-length: every example of the calculator --------------------------------------------------------
 night() { # name expected latitude date twilight

@@ -3,29 +3,7 @@
 set -u
 cli="$1"
 data="${LUMEQ_TEST_DATA:-$(cd "$(dirname "$0")/../data" && pwd)}"
-tmp="$(mktemp -d)"
-trap 'rm -rf "$tmp"' EXIT
-out="$tmp/out"
-err="$tmp/err"
-passed=0
-failed=0
-
-pass() { passed=$((passed + 1)); }
-fail() { echo "FAIL $*"; failed=$((failed + 1)); }
-
-run() { # name expected-exit command...
-    local name="$1" expected="$2"
-    shift 2
-    "$@" >"$out" 2>"$err"
-    local got=$?
-    if [ "$got" -eq "$expected" ]; then pass; else fail "$name: exit $got, expected $expected"; sed 's/^/    /' "$err"; fi
-}
-has() { # name file text: the file holds the text on some line
-    if grep -qF -- "$3" "$2"; then pass; else fail "$1: no '$3' in output"; sed 's/^/    /' "$2"; fi
-}
-lacks() { # name file text
-    if grep -qF -- "$3" "$2"; then fail "$1: unexpected '$3' in output"; else pass; fi
-}
+source "$(dirname "$0")/lib/checks.sh"
 
 # The example file: a good configuration.
 run check-default 0 "$cli" check "$data/default.qcf"
