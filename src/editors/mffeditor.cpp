@@ -26,7 +26,8 @@ const QString kFirstStartLevel = QStringLiteral("80");
 const QString kFirstStopLevel = QStringLiteral("100");
 constexpr int kPercentStep = 10;
 constexpr int kQuarters = 4;
-constexpr int kMaxBurnInHours = 255;
+// The scroll bar's tag: which of the seven edits the strip serves.
+constexpr const char* kTagProperty = "tag";
 
 int number(const QLineEdit* edit) {
     return edit->text().trimmed().toInt(); // 0 for "-"
@@ -40,15 +41,6 @@ int quarterPoint(int start, int stop, int quarters) {
     if (rest > kQuarters / 2 || (rest == kQuarters / 2 && whole % 2 != 0))
         ++whole;
     return whole;
-}
-
-QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect place,
-                 Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place);
-    label->setAlignment(alignment);
-    return label;
 }
 
 } // namespace
@@ -219,6 +211,7 @@ void MffEditor::buildWidgets() {
     sbMFF->setPalette(QApplication::palette(sbMFF));
     sbMFF->setAutoFillBackground(true);
     sbMFF->setPageStep(10);
+    sbMFF->setProperty(kTagProperty, Lifetime);
     pMFFSlider->hide();
     connect(sbMFF, &QScrollBar::valueChanged, this, [this] { sbMFFChange(); });
 
@@ -238,6 +231,10 @@ void MffEditor::buildWidgets() {
     Image7 = new MffChart(pHelpMFF, [this] { Image7Click(); });
     Image7->move(0, 0);
     pHelpMFF->hide();
+}
+
+int MffEditor::sliderTag() const {
+    return sbMFF->property(kTagProperty).toInt();
 }
 
 QLineEdit* MffEditor::edit(Tag tag) const {
@@ -295,7 +292,7 @@ void MffEditor::editClicked(Tag tag) {
     pMFFSlider->show();
     for (int each = Lifetime; each <= Point3; ++each)
         ValueSlider::setEditColour(edit(static_cast<Tag>(each)), each == tag);
-    tag_ = tag;
+    sbMFF->setProperty(kTagProperty, tag);
 
     const int start = number(edit(Start));
     int minimum = 0;
@@ -307,7 +304,7 @@ void MffEditor::editClicked(Tag tag) {
         position /= mff::kHoursPerUnit;
         break;
     case BurnIn:
-        maximum = kMaxBurnInHours;
+        maximum = mff::kMaxBurnInHours;
         break;
     case Start:
         break;
@@ -349,7 +346,8 @@ void MffEditor::editClicked(Tag tag) {
 
 void MffEditor::sbMFFChange() {
     const int position = sbMFF->value();
-    switch (tag_) {
+    const int tag = sliderTag();
+    switch (tag) {
     case Lifetime:
         edit(Lifetime)->setText(QString::number(position * mff::kHoursPerUnit));
         if (position == 0) {
@@ -377,7 +375,7 @@ void MffEditor::sbMFFChange() {
     case Point1:
     case Point2:
     case Point3:
-        edit(static_cast<Tag>(tag_))->setText(QString::number(position));
+        edit(static_cast<Tag>(tag))->setText(QString::number(position));
         break;
     default:
         break;

@@ -61,7 +61,7 @@ public:
     static constexpr QRect kPlace{269, 27, 300, 205};
     static constexpr QSize kChartPanelSize{508, 508};
 
-    // The slider tags of the seven edits.
+    // The slider tags of the seven edits (the scroll bar's property "tag").
     enum Tag { Lifetime = 1, Start = 2, BurnIn = 3, Stop = 4, Point1 = 5, Point2 = 6, Point3 = 7 };
 
     MffEditor(EditorHost& host, QWidget* parent);
@@ -89,13 +89,13 @@ protected:
 
 private:
     void buildWidgets();
+    int sliderTag() const;
     QLineEdit* edit(Tag tag) const;
     void sbMFFChange();
     void setLevelsShown(bool shown);
     void greyWhenUnused();
     void endEditing();
 
-    int tag_ = Lifetime;
     std::array<QLineEdit*, 7> edits_{}; // by tag - 1
     QCheckBox* cbresetOH = nullptr;
     QFrame* pMFFSlider = nullptr;

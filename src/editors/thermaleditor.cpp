@@ -18,6 +18,9 @@ namespace {
 
 using Picture = BlockDiagram::Picture;
 
+// The scroll bar's tag: which of the six edits the strip serves.
+constexpr const char* kTagProperty = "tag";
+
 // A threshold edit is empty while its pair is not in use; the slider's lowest position empties it.
 QString thresholdText(int celsius) {
     return celsius > thermal::kMinCelsius ? QString::number(celsius) : QString();
@@ -25,13 +28,6 @@ QString thresholdText(int celsius) {
 
 int number(const QLineEdit* edit) {
     return edit->text().trimmed().toInt(); // 0 for an empty edit
-}
-
-QLabel* addLabel(QWidget* parent, const char* name, const QString& text, QRect place) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place);
-    return label;
 }
 
 } // namespace
@@ -86,11 +82,16 @@ void ThermalEditor::buildWidgets() {
     sbThermo->setPalette(QApplication::palette(sbThermo));
     sbThermo->setAutoFillBackground(true);
     sbThermo->setPageStep(5);
+    sbThermo->setProperty(kTagProperty, T1);
     pThermo->hide();
     connect(sbThermo, &QScrollBar::valueChanged, this, [this] { sbThermoChange(); });
 
     addOkButton(group, "bTMOk", QRect(218, 22, 42, 40), [this] { ok(); });
     addCancelButton(group, "bTMCancel", QRect(218, 70, 42, 40), [this] { cancel(); });
+}
+
+int ThermalEditor::sliderTag() const {
+    return sbThermo->property(kTagProperty).toInt();
 }
 
 QLineEdit* ThermalEditor::edit(Tag tag) const {
@@ -161,7 +162,7 @@ void ThermalEditor::editClicked(Tag tag) {
     pThermo->show();
     for (const Tag each : {T1, T2, T3, L1, L2, L3})
         ValueSlider::setEditColour(edit(each), each == tag);
-    tag_ = tag;
+    sbThermo->setProperty(kTagProperty, tag);
     QLineEdit* clicked = edit(tag);
     int value = number(clicked);
     {
@@ -179,28 +180,34 @@ void ThermalEditor::editClicked(Tag tag) {
     } else {
         clicked->setText(QString::number(value));
     }
+    // A move of the slider runs its rule; where the position stays, the rule runs all the same, so that a
+    // lower threshold is limited by the one above it from the start and not only after the first move.
+    const int before = sbThermo->value();
     sbThermo->setValue(value);
+    if (sbThermo->value() == before)
+        sbThermoChange();
 }
 
 void ThermalEditor::sbThermoChange() {
-    switch (tag_) {
+    const int tag = sliderTag();
+    switch (tag) {
     case T1:
         thresholdEdits_[0]->setText(thresholdText(sbThermo->value()));
         break;
     case T2:
     case T3: {
         // A threshold lies below the one before it, and needs it.
-        const int above = number(thresholdEdits_[tag_ - T2]);
+        const int above = number(thresholdEdits_[tag - T2]);
         if (above > thermal::kMinCelsius) {
             sbThermo->setMaximum(above - 1);
-            edit(static_cast<Tag>(tag_))->setText(thresholdText(sbThermo->value()));
+            edit(static_cast<Tag>(tag))->setText(thresholdText(sbThermo->value()));
         }
         break;
     }
     case L1:
     case L2:
     case L3:
-        edit(static_cast<Tag>(tag_))->setText(QString::number(sbThermo->value()));
+        edit(static_cast<Tag>(tag))->setText(QString::number(sbThermo->value()));
         break;
     default:
         break;

@@ -21,7 +21,7 @@ public:
     // Where the panel opens over the diagram.
     static constexpr QRect kPlace{616, 35, 272, 182};
 
-    // The slider tags of the six edits.
+    // The slider tags of the six edits (the scroll bar's property "tag").
     enum Tag { T1 = 2, T2 = 3, T3 = 4, L1 = 5, L2 = 6, L3 = 7 };
 
     ThermalEditor(EditorHost& host, QWidget* parent);
@@ -43,12 +43,12 @@ protected:
 
 private:
     void buildWidgets();
+    int sliderTag() const;
     QLineEdit* edit(Tag tag) const;
     void sbThermoChange();
     void showSwitch(bool on);
     void endEditing();
 
-    int tag_ = T1;
     std::array<QLineEdit*, 3> thresholdEdits_{};
     std::array<QLineEdit*, 3> levelEdits_{};
     QCheckBox* cbOutput_Off = nullptr;

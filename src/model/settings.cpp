@@ -287,7 +287,7 @@ int mff::burnInHours(ImageView image) {
 }
 
 void mff::setBurnInHours(ImageRef image, int hours) {
-    put(image, img::MffBurnIn, byteOf(hours, 255));
+    put(image, img::MffBurnIn, byteOf(hours, kMaxBurnInHours));
 }
 
 bool mff::resetHours(ImageView image) {

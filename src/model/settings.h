@@ -148,6 +148,7 @@ void setZeroCross(ImageRef image, bool on); // the other bits of byte 88 are kep
 namespace mff {
 constexpr int kHoursPerUnit = 500;
 constexpr int kMaxUnits = 255;
+constexpr int kMaxBurnInHours = 255;
 constexpr std::uint8_t kStartLevelUnset = 0xFF;
 
 struct Levels {

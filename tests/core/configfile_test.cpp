@@ -32,7 +32,7 @@ std::filesystem::path dataDir() {
     if (const char* dir = std::getenv("LUMEQ_TEST_DATA")) {
         return dir;
     }
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
+    return LUMEQ_TEST_DATA_DIR;
 }
 
 std::string readFixture(const std::string& name) {

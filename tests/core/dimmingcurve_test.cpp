@@ -151,7 +151,7 @@ TEST_F(CurveFolderTest, ReadingAFile) {
 
 // The curves that ship with the program are usable: 101 rising points ending at 100.
 TEST(ShippedCurves, AllParseAndRise) {
-    const fs::path folder = fs::path(__FILE__).parent_path() / ".." / ".." / "res" / "DimmingCurve";
+    const fs::path folder = LUMEQ_SHIPPED_CURVES;
     const CurveListing listing = listCurveFiles(folder);
     ASSERT_TRUE(listing.folderFound) << folder;
     ASSERT_GE(listing.names.size(), 2u);

@@ -4,7 +4,7 @@
 
 #include "guitest.h"
 #include "roundtrip.h"
-#include "testhost.h"
+#include "editorrig.h"
 #include "windowrun.h"
 
 #include "model/image.h"
@@ -26,24 +26,12 @@ Image blockImage(int units) {
     return image;
 }
 
-class Rig {
+class Rig : public EditorRig {
 public:
-    explicit Rig(Image image) : host(std::move(image)) {
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
-    }
+    explicit Rig(Image image) : EditorRig(std::move(image)) {}
 
-    QWidget* find(const char* name) {
-        auto* widget = host.window()->findChild<QWidget*>(QLatin1String(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-    void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
-    bool shown(const char* name) { return find(name)->isVisible(); }
-    bool pictureShown(const char* name) { return !find(name)->isHidden(); }
-    QString edit() { return static_cast<QLineEdit*>(find("eBlockTime"))->text(); }
-    QScrollBar* slider() { return static_cast<QScrollBar*>(find("sbBlockTime")); }
+    QString edit() { return find<QLineEdit>("eBlockTime")->text(); }
+    QScrollBar* slider() { return find<QScrollBar>("sbBlockTime"); }
     int units() { return host.image()[img::BlockTime]; }
 
     // The block greyed, the switch open and no label: the blocking time is off on the diagram.
@@ -52,8 +40,6 @@ public:
         QVERIFY(pictureShown("sw_block_open"));
         QVERIFY(!pictureShown("lBlock"));
     }
-
-    TestHost host;
 };
 
 } // namespace

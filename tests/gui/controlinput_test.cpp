@@ -4,7 +4,7 @@
 
 #include "guitest.h"
 #include "roundtrip.h"
-#include "testhost.h"
+#include "editorrig.h"
 #include "windowrun.h"
 
 #include "diagram/blockdiagram.h"
@@ -34,22 +34,10 @@ Image lstImage(int lstBits, int hold) {
     return image;
 }
 
-class Rig {
+class Rig : public EditorRig {
 public:
-    explicit Rig(Image image) : host(std::move(image)) {
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
-    }
+    explicit Rig(Image image) : EditorRig(std::move(image)) {}
 
-    template <typename T = QWidget> T* find(const char* name) {
-        T* widget = host.window()->findChild<T*>(QLatin1String(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-    void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
-    bool shown(const char* name) { return find(name)->isVisible(); }
-    bool pictureShown(const char* name) { return !find(name)->isHidden(); }
     QString edit() { return find<QLineEdit>("eHoldTime")->text(); }
     QString holdLabel() { return find<QLabel>("lHold")->text(); }
     int flags() { return host.image()[img::Flags]; }
@@ -71,8 +59,6 @@ public:
         verifyPictures({"HOLD_dis", "sw_hold_off"}, {"lHold"});
         QCOMPARE(hold(), 0);
     }
-
-    TestHost host;
 };
 
 } // namespace

@@ -4,7 +4,7 @@
 
 #include "guitest.h"
 #include "roundtrip.h"
-#include "testhost.h"
+#include "editorrig.h"
 
 #include "diagram/blockdiagram.h"
 #include "editors/dimmingengineeditor.h"
@@ -114,31 +114,13 @@ int clockPosition(int hours, int minutes) {
 }
 
 // The window with both engine editors, and the user's clicks.
-class Rig {
+class Rig : public EditorRig {
 public:
-    explicit Rig(Image image = lumeq::defaultImage()) : host(std::move(image)) {
+    explicit Rig(Image image = lumeq::defaultImage()) : EditorRig(std::move(image)) {
         one = host.editors().find<DimmingEngine1Editor>();
         two = host.editors().find<DimmingEngine2Editor>();
         QVERIFY(one && two);
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
     }
-
-    template <typename T = QWidget> T* find(const QString& name) {
-        T* widget = host.window()->findChild<T*>(name);
-        if (widget == nullptr)
-            qFatal("no widget %s", qPrintable(name));
-        return widget;
-    }
-    // Check boxes and radio buttons take clicks on their indicator.
-    void click(QWidget* widget) {
-        const bool indicator = qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget);
-        QTest::mouseClick(widget, Qt::LeftButton, {},
-                          indicator ? QPoint(8, widget->height() / 2) : widget->rect().center());
-    }
-    void click(const QString& name) { click(find(name)); }
-    bool shown(const QString& name) { return find(name)->isVisible(); }
-    bool pictureShown(const char* name) { return !find(QLatin1String(name))->isHidden(); }
 
     DimmingEngineEditor* editor(Engine engine) const {
         return engine == Engine::One ? static_cast<DimmingEngineEditor*>(one) : two;
@@ -207,8 +189,6 @@ public:
         }
         return state;
     }
-
-    TestHost host;
     DimmingEngine1Editor* one = nullptr;
     DimmingEngine2Editor* two = nullptr;
 };

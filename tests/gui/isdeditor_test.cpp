@@ -4,7 +4,7 @@
 
 #include "guitest.h"
 #include "roundtrip.h"
-#include "testhost.h"
+#include "editorrig.h"
 #include "windowrun.h"
 
 #include "diagram/blockdiagram.h"
@@ -58,30 +58,14 @@ private:
 };
 
 // The test window with the editors, and the user's clicks.
-class Rig {
+class Rig : public EditorRig {
 public:
-    explicit Rig(Image image = lumeq::defaultImage()) : host(std::move(image)) {
+    explicit Rig(Image image = lumeq::defaultImage()) : EditorRig(std::move(image)) {
         editor = host.editors().find<IsdEditor>();
         calculator = host.editors().find<AstroCalcPanel>();
         QVERIFY(editor && calculator);
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
     }
 
-    template <typename T = QWidget> T* find(const char* name) {
-        T* widget = host.window()->findChild<T*>(QLatin1String(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-    // A check box takes clicks on its box and caption only: click its box.
-    void click(QWidget* widget) {
-        const QPoint at = qobject_cast<QCheckBox*>(widget) ? QPoint(8, widget->height() / 2) : widget->rect().center();
-        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-    }
-    void click(const char* name) { click(find(name)); }
-    bool shown(const char* name) { return find(name)->isVisible(); }
-    bool pictureShown(const char* name) { return !find(name)->isHidden(); }
     QString text(const char* name) { return find<QLineEdit>(name)->text(); }
     bool checked(const char* name) { return find<QCheckBox>(name)->isChecked(); }
     QScrollBar* bar(const char* name) { return find<QScrollBar>(name); }
@@ -125,8 +109,6 @@ public:
         QTest::keyClicks(edit, text);
         QCOMPARE(edit->text(), text);
     }
-
-    TestHost host;
     IsdEditor* editor = nullptr;
     AstroCalcPanel* calculator = nullptr;
 };

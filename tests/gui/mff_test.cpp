@@ -4,7 +4,7 @@
 
 #include "guitest.h"
 #include "roundtrip.h"
-#include "testhost.h"
+#include "editorrig.h"
 #include "windowrun.h"
 
 #include "editors/mffeditor.h"
@@ -49,28 +49,13 @@ bool isRed(QRgb pixel) {
     return qRed(pixel) > 200 && qGreen(pixel) < 90 && qBlue(pixel) < 90;
 }
 
-class Rig {
+class Rig : public EditorRig {
 public:
-    explicit Rig(Image image) : host(std::move(image)) {
+    explicit Rig(Image image) : EditorRig(std::move(image)) {
         editor = host.editors().find<lumeq::MffEditor>();
         QVERIFY(editor);
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
     }
 
-    template <typename T = QWidget> T* find(const char* name) {
-        T* widget = host.window()->findChild<T*>(QLatin1String(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-    void click(const char* name) {
-        QWidget* widget = find(name);
-        const QPoint at = qobject_cast<QCheckBox*>(widget) ? QPoint(8, widget->height() / 2) : widget->rect().center();
-        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-    }
-    bool shown(const char* name) { return find(name)->isVisible(); }
-    bool pictureShown(const char* name) { return !find(name)->isHidden(); }
     QString text(const char* name) { return find<QLineEdit>(name)->text(); }
     // Start level, L1, L2, L3 and stop level as shown.
     QStringList levels() {
@@ -115,8 +100,6 @@ public:
         chart->render(&image);
         return image;
     }
-
-    TestHost host;
     lumeq::MffEditor* editor = nullptr;
 };
 
@@ -129,6 +112,8 @@ private slots:
     void panel();
     void opening_data();
     void opening();
+    void sliderServesTheEdit_data();
+    void sliderServesTheEdit();
     void lifetimeSlider();
     void intermediatePoints_data();
     void intermediatePoints();
@@ -202,6 +187,43 @@ void MffTest::opening() {
     QVERIFY(!rig.find<QCheckBox>("cbresetOH")->isChecked());
     QVERIFY(rig.host.formDisabled());
     QCOMPARE(rig.host.image(), image);
+}
+
+void MffTest::sliderServesTheEdit_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("shown");
+    // 5000 h, burn-in 24 h, levels 70, 75, 81, 88, 95.
+    QTest::newRow("lifetime") << "eLifeTime" << 1 << 0 << 255 << 10 << "5000";
+    QTest::newRow("start level") << "eReduction" << 2 << 0 << 100 << 70 << "70";
+    QTest::newRow("burn-in") << "eBurnIn" << 3 << 0 << 255 << 24 << "24";
+    QTest::newRow("stop level: from the start level") << "eStopLevel" << 4 << 70 << 100 << 95 << "95";
+    QTest::newRow("L1: start level to L2") << "eL1" << 5 << 70 << 81 << 75 << "75";
+    QTest::newRow("L2: L1 to L3") << "eL2" << 6 << 75 << 88 << 81 << "81";
+    QTest::newRow("L3: L2 to stop level") << "eL3" << 7 << 81 << 95 << 88 << "88";
+}
+
+// One strip serves the seven edits: its tag, limits and position for each.
+void MffTest::sliderServesTheEdit() {
+    QFETCH(QString, edit);
+    QFETCH(int, tag);
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    QFETCH(int, position);
+    QFETCH(QString, shown);
+    Rig rig(mffImage(10, 24, {70, 75, 81, 88, 95}));
+    rig.open();
+    rig.click(qPrintable(edit));
+    QScrollBar* slider = rig.slider();
+    QVERIFY(slider->isEnabled());
+    QCOMPARE(slider->property("tag").toInt(), tag);
+    QCOMPARE(slider->minimum(), minimum);
+    QCOMPARE(slider->maximum(), maximum);
+    QCOMPARE(slider->value(), position);
+    QCOMPARE(rig.text(qPrintable(edit)), shown);
 }
 
 void MffTest::lifetimeSlider() {
@@ -538,6 +560,8 @@ void MffTest::roundTrip() {
     const RoundTrip trip = RoundTrip::of(run);
     QVERIFY(trip.saved);
     QCOMPARE(levelBytes(run.window->image()), (QList<int>{81, 86, 90, 95, 100}));
+    QVERIFY(run.find("MFF_dis")->isHidden());
+    QVERIFY(run.find("sw_mff_off")->isHidden());
     QCOMPARE(trip.item("mff", "lifetime"), QStringLiteral("10000 h"));
     QCOMPARE(trip.item("mff", "startLevel"), QStringLiteral("81 %"));
     QCOMPARE(trip.item("mff", "level1"), QStringLiteral("86 %"));

@@ -3,7 +3,7 @@
 // through the window system so that the diagram's stacking and the interlock decide what happens.
 
 #include "guitest.h"
-#include "testhost.h"
+#include "editorrig.h"
 
 #include "diagram/blockdiagram.h"
 #include "editors/dimmingcurvepanel.h"
@@ -90,11 +90,11 @@ Image analogueImage() {
 }
 
 // The window with both panels, a program folder, and helpers to play the user's clicks.
-class Rig {
+class Rig : public EditorRig {
 public:
     enum class Folder { None, Empty, Curves };
 
-    explicit Rig(Image image = analogueImage(), Folder folder = Folder::Curves) : host(std::move(image)) {
+    explicit Rig(Image image = analogueImage(), Folder folder = Folder::Curves) : EditorRig(std::move(image)) {
         QDir program(dir.path());
         host.setProgramDir(dir.path() + QLatin1Char('/'));
         if (folder != Folder::None) {
@@ -108,8 +108,6 @@ public:
         output = host.editors().find<OutputEditor>();
         panel = host.editors().find<DimmingCurvePanel>();
         QVERIFY(output && panel);
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
     }
 
     void write(const QString& name, const QByteArray& text) {
@@ -118,18 +116,6 @@ public:
         file.write(text);
     }
 
-    template <typename T> T* find(const char* name) {
-        T* widget = host.window()->findChild<T*>(QLatin1String(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-    // A check box takes clicks on its box and caption only: click its box.
-    void click(QWidget* widget) {
-        const QPoint at = qobject_cast<QCheckBox*>(widget) ? QPoint(8, widget->height() / 2) : widget->rect().center();
-        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-    }
-    void click(const char* name) { click(find<QWidget>(name)); }
     bool shown(const char* name) { return find<QWidget>(name)->isVisible(); }
     bool pictureShown(const char* name) { return !find<QWidget>(name)->isHidden(); }
 
@@ -148,9 +134,7 @@ public:
         return find<QLineEdit>(name)->palette().color(QPalette::Active, QPalette::Text);
     }
 
-    QTemporaryDir dir;
-    TestHost host;
-    OutputEditor* output = nullptr;
+    QTemporaryDir dir;    OutputEditor* output = nullptr;
     DimmingCurvePanel* panel = nullptr;
 };
 

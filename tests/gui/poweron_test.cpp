@@ -4,7 +4,7 @@
 
 #include "guitest.h"
 #include "roundtrip.h"
-#include "testhost.h"
+#include "editorrig.h"
 #include "windowrun.h"
 
 #include "diagram/blockdiagram.h"
@@ -43,28 +43,10 @@ Image powerOnImage(int level, int delay, int fade, int options = 0x01, int minLe
 }
 
 // The editor's window with the user's clicks.
-class Rig {
+class Rig : public EditorRig {
 public:
-    explicit Rig(Image image = lumeq::defaultImage()) : host(std::move(image)) {
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
-    }
+    explicit Rig(Image image = lumeq::defaultImage()) : EditorRig(std::move(image)) {}
 
-    template <typename T = QWidget> T* find(const char* name) {
-        T* widget = host.window()->findChild<T*>(QLatin1String(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-    // A check box takes clicks on its box and caption only: click its box.
-    void click(QWidget* widget, QPoint at = {}) {
-        if (at.isNull())
-            at = qobject_cast<QCheckBox*>(widget) ? QPoint(8, widget->height() / 2) : widget->rect().center();
-        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-    }
-    void click(const char* name) { click(find(name)); }
-    bool shown(const char* name) { return find(name)->isVisible(); }
-    bool pictureShown(const char* name) { return !find(name)->isHidden(); }
     QString text(const char* name) {
         if (auto* edit = qobject_cast<QLineEdit*>(find(name)))
             return edit->text();
@@ -82,8 +64,6 @@ public:
         emit selector->activated(index);
     }
     QStringList labels() { return {text("lPO_Level"), text("lPO_Delay"), text("lPO_Fade")}; }
-
-    TestHost host;
 };
 
 } // namespace

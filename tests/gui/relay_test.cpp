@@ -3,7 +3,7 @@
 
 #include "guitest.h"
 #include "roundtrip.h"
-#include "testhost.h"
+#include "editorrig.h"
 #include "windowrun.h"
 
 #include "model/image.h"
@@ -23,28 +23,11 @@ Image relayImage(int relayByte) {
     return image;
 }
 
-class Rig {
+class Rig : public EditorRig {
 public:
-    explicit Rig(Image image) : host(std::move(image)) {
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
-    }
+    explicit Rig(Image image) : EditorRig(std::move(image)) {}
 
-    template <typename T = QWidget> T* find(const char* name) {
-        T* widget = host.window()->findChild<T*>(QLatin1String(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-    void click(const char* name) {
-        QWidget* widget = find(name);
-        const QPoint at = qobject_cast<QCheckBox*>(widget) ? QPoint(8, widget->height() / 2) : widget->rect().center();
-        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-    }
-    bool shown(const char* name) { return find(name)->isVisible(); }
     bool ticked() { return find<QCheckBox>("cbZCSwitch")->isChecked(); }
-
-    TestHost host;
 };
 
 } // namespace

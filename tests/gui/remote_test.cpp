@@ -5,7 +5,7 @@
 
 #include "guitest.h"
 #include "roundtrip.h"
-#include "testhost.h"
+#include "editorrig.h"
 #include "windowrun.h"
 
 #include "diagram/blockdiagram.h"
@@ -17,7 +17,6 @@
 #include <QRadioButton>
 #include <QTest>
 
-using lumeq::BlockDiagram;
 using lumeq::Image;
 namespace img = lumeq::img;
 
@@ -38,27 +37,10 @@ Image remoteImage(int input, int options) {
     return image;
 }
 
-class Rig {
+class Rig : public EditorRig {
 public:
-    explicit Rig(Image image) : host(std::move(image)) {
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
-    }
+    explicit Rig(Image image) : EditorRig(std::move(image)) {}
 
-    template <typename T = QWidget> T* find(const char* name) {
-        T* widget = host.window()->findChild<T*>(QLatin1String(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-    void click(const char* name) {
-        QWidget* widget = find(name);
-        const QPoint at =
-            qobject_cast<QRadioButton*>(widget) ? QPoint(8, widget->height() / 2) : widget->rect().center();
-        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-    }
-    bool shown(const char* name) { return find(name)->isVisible(); }
-    bool pictureShown(const char* name) { return !find(name)->isHidden(); }
     QRadioButton* radio(const char* name) { return find<QRadioButton>(name); }
     QString caption() { return find<QGroupBox>("gbRemote")->title(); }
     // The label's text, or an empty text while it is hidden.
@@ -82,8 +64,6 @@ public:
             QVERIFY2(pictureShown(each) == (qstrcmp(each, position) == 0), each);
         QCOMPARE(pictureShown("rem_dis"), qstrcmp(position, "rc_off") == 0);
     }
-
-    TestHost host;
 };
 
 } // namespace
@@ -101,6 +81,7 @@ private slots:
     void remoteDimTakesInputAndAstro();
     void labelAgreesWithThePanel();
     void roundTrip();
+    void roundTripRemoteDim();
 };
 
 void RemoteTest::panel() {
@@ -269,14 +250,6 @@ void RemoteTest::confirm() {
 }
 
 void RemoteTest::remoteDimTakesInputAndAstro() {
-    // The switches belong to the control-input and the ISD editor.
-    {
-        TestHost probe;
-        if (probe.editors().editorFor(BlockDiagram::Picture::SW_lst_close) == nullptr)
-            QSKIP("the control-input editor (SW_lst_close, sw_lst_open) is not in the editor table yet");
-        if (probe.editors().editorFor(BlockDiagram::Picture::SW_astro_close) == nullptr)
-            QSKIP("the ISD editor (SW_astro_close, sw_astro_open) is not in the editor table yet");
-    }
     const Image image = remoteImage(kRemoteMains, 0x1B);
     Rig rig(image);
     rig.click("rc_main");
@@ -351,6 +324,52 @@ void RemoteTest::roundTrip() {
     QCOMPARE(trip.item("remote", "mode"), QStringLiteral("Midnight Protect"));
     QVERIFY(trip.reportPrints("Midnight Protect"));
     QVERIFY(trip.reportPrints("Input= Mains"));
+}
+
+// Remote DIM through the real window. The file it saves, loaded again, opens the editor on its image as it
+// is shown, with the mode checked; OK there changes nothing.
+void RemoteTest::roundTripRemoteDim() {
+    WindowRun run;
+    run.startDemo();
+    const int flagsBefore = run.window->image()[img::Flags];
+    QCOMPARE(flagsBefore & (kLstOn | kAstroOn), kLstOn | kAstroOn);
+    QTest::mouseClick(run.find("rc_off"), Qt::LeftButton);
+    QTest::mouseClick(run.find("rc_main"), Qt::LeftButton);
+    QCOMPARE(run.find<QGroupBox>("gbRemote")->title(), QStringLiteral("Remote Control, Input=LST"));
+    QTest::mouseClick(run.find("iRemote_en"), Qt::LeftButton);
+    auto* dim = run.find<QRadioButton>("rbRemote");
+    QCOMPARE(dim->text(), QStringLiteral("Remote DIM"));
+    QTest::mouseClick(dim, Qt::LeftButton, {}, QPoint(8, dim->height() / 2));
+    run.click("bRC_OK");
+
+    QCOMPARE(run.find<QLabel>("lRemote")->text(), QStringLiteral("Remote DIM"));
+    for (const char* greyed : {"LST_dis", "sw_lst_open", "Astro_dis", "sw_astro_open"})
+        QVERIFY2(run.find(QLatin1String(greyed))->isVisible(), greyed);
+    const RoundTrip trip = RoundTrip::of(run);
+    QVERIFY(trip.saved);
+    const int options = run.window->image()[img::Options];
+    const int flags = run.window->image()[img::Flags];
+    QCOMPARE(options & 0xF0, 0x20);
+    QCOMPARE(flags & (kInputBits | kLstOn | kAstroOn), kRemoteLst);
+    QCOMPARE(trip.item("remote", "input"), QStringLiteral("LSt"));
+    QCOMPARE(trip.item("remote", "mode"), QStringLiteral("Remote DIM"));
+    QCOMPARE(trip.item("controlInput", "lstInput"), QStringLiteral("OFF"));
+    QCOMPARE(trip.item("astro", "astroClock"), QStringLiteral("OFF"));
+    QVERIFY(trip.reportPrints("Remote DIM"));
+    QVERIFY(trip.reportPrints("Input= LSt"));
+
+    run.dialogs.nextFile = trip.file;
+    run.click("bLoad");
+    QVERIFY(run.find("pRemote")->isVisible());
+    QVERIFY(run.window->isFormDisabled());
+    QVERIFY(dim->isChecked());
+    QVERIFY(!run.find<QRadioButton>("rbMN")->isChecked());
+    run.click("bRC_OK");
+    QVERIFY(!run.window->isFormDisabled());
+    QCOMPARE(int(run.window->image()[img::Options]), options);
+    QCOMPARE(int(run.window->image()[img::Flags]), flags);
+    QCOMPARE(run.find<QLabel>("lRemote")->text(), QStringLiteral("Remote DIM"));
+    QVERIFY(run.dialogs.messages.isEmpty());
 }
 
 LUMEQ_GUI_TEST(RemoteTest)

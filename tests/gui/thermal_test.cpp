@@ -4,7 +4,7 @@
 
 #include "guitest.h"
 #include "roundtrip.h"
-#include "testhost.h"
+#include "editorrig.h"
 #include "windowrun.h"
 
 #include "model/image.h"
@@ -44,26 +44,10 @@ Table tableOf(const Image& image) {
     return table;
 }
 
-class Rig {
+class Rig : public EditorRig {
 public:
-    explicit Rig(Image image) : host(std::move(image)) {
-        host.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(host.window()));
-    }
+    explicit Rig(Image image) : EditorRig(std::move(image)) {}
 
-    template <typename T = QWidget> T* find(const char* name) {
-        T* widget = host.window()->findChild<T*>(QLatin1String(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-    void click(const char* name) {
-        QWidget* widget = find(name);
-        const QPoint at = qobject_cast<QCheckBox*>(widget) ? QPoint(8, widget->height() / 2) : widget->rect().center();
-        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-    }
-    bool shown(const char* name) { return find(name)->isVisible(); }
-    bool pictureShown(const char* name) { return !find(name)->isHidden(); }
     QString text(const char* name) { return find<QLineEdit>(name)->text(); }
     QStringList texts() {
         QStringList all;
@@ -90,8 +74,6 @@ public:
         QCOMPARE(pictureShown("iTM_dis"), !on);
     }
     bool enabled() { return (host.image()[img::Flags] & kThermalOn) != 0; }
-
-    TestHost host;
 };
 
 // Three pairs in use, without the end mark.
@@ -115,6 +97,8 @@ private slots:
     void panel();
     void openingCleansTheTable_data();
     void openingCleansTheTable();
+    void sliderServesTheEdit_data();
+    void sliderServesTheEdit();
     void fallingThresholds();
     void confirm_data();
     void confirm();
@@ -242,6 +226,47 @@ void ThermalTest::fallingThresholds() {
     QCOMPARE(rig.text("eOutput_T2"), QStringLiteral("45")); // left for OK to drop
 }
 
+void ThermalTest::sliderServesTheEdit_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("before"); // clicked first: leaves the slider where the edit's value lies
+    // T1 70 -> 60 %, T2 60 -> 50 %, T3 50 -> 40 %
+    QTest::newRow("T1") << "eOutput_T1" << 2 << 30 << 85 << 70 << "eOutput_L2";
+    QTest::newRow("T2 below T1 at once") << "eOutput_T2" << 3 << 30 << 69 << 60 << "eOutput_L1";
+    QTest::newRow("T3 below T2 at once") << "eOutput_T3" << 4 << 30 << 59 << 50 << "eOutput_L2";
+    QTest::newRow("L1") << "eOutput_L1" << 5 << 0 << 100 << 60 << "eOutput_T2";
+    QTest::newRow("L2") << "eOutput_L2" << 6 << 0 << 100 << 50 << "eOutput_T3";
+    QTest::newRow("L3") << "eOutput_L3" << 7 << 0 << 100 << 40 << "eOutput_L1";
+}
+
+// The strip's tag, limits and position for each edit; the texts stay as they are.
+void ThermalTest::sliderServesTheEdit() {
+    QFETCH(QString, edit);
+    QFETCH(int, tag);
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    QFETCH(int, position);
+    QFETCH(QString, before);
+    Rig rig(thermalImage(true, {70, 60, 60, 50, 50, 40, 0xFF}));
+    rig.open();
+    const QStringList shown = rig.texts();
+    rig.click(qPrintable(before));
+    rig.click(qPrintable(edit));
+    QScrollBar* slider = rig.slider();
+    QCOMPARE(slider->property("tag").toInt(), tag);
+    QCOMPARE(slider->minimum(), minimum);
+    QCOMPARE(slider->maximum(), maximum);
+    QCOMPARE(slider->value(), position);
+    QCOMPARE(rig.texts(), shown);
+
+    // The slider's far end is the limit the edit takes.
+    slider->setValue(slider->maximum());
+    QCOMPARE(rig.text(qPrintable(edit)), QString::number(maximum));
+}
+
 void ThermalTest::confirm_data() {
     QTest::addColumn<bool>("on");
     QTest::addColumn<Table>("stored");
@@ -361,6 +386,9 @@ void ThermalTest::roundTrip() {
     const RoundTrip trip = RoundTrip::of(run);
     QVERIFY(trip.saved);
     QCOMPARE(tableOf(run.window->image()), (Table{70, 0xA8, 60, 50, 0, 0, 0xFF}));
+    QVERIFY(run.find("sw_tm_on")->isVisible());
+    QVERIFY(run.find("sw_tm_off")->isHidden());
+    QVERIFY(run.find("iTM_dis")->isHidden());
     QCOMPARE(trip.item("thermal", "thermal"), QStringLiteral("ON"));
     QCOMPARE(trip.item("thermal", "t1"), QStringLiteral("70 °C"));
     QCOMPARE(trip.item("thermal", "levelT1"), QStringLiteral("40 %"));
