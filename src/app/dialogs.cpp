@@ -53,4 +53,21 @@ bool WidgetDialogs::choose(const QString& text, const QString& accept, const QSt
     return box.clickedButton() == yes;
 }
 
+bool Dialogs::warningQuestion(const QString& text) {
+    return choose(text, QStringLiteral("Yes"), QStringLiteral("No"));
+}
+
+bool WidgetDialogs::warningQuestion(const QString& text) {
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), shown, QMessageBox::Yes | QMessageBox::No,
+                    parent_);
+    box.move(350, 400);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void WidgetDialogs::beep() {
+    QApplication::beep();
+}
+
 } // namespace lumeq

@@ -25,6 +25,11 @@ public:
     // A question with two named answers, no beep: true for `accept`, false for `reject` (and for closing
     // the box).
     virtual bool choose(const QString& text, const QString& accept, const QString& reject) = 0;
+    // A warning with the buttons Yes and No (the firmware question); a carriage return in the text starts a
+    // new line. Unless a subclass shows a warning box, it is asked as choose(text, "Yes", "No").
+    virtual bool warningQuestion(const QString& text);
+    // The system's default beep (a refused firmware update).
+    virtual void beep() {}
 };
 
 // The real dialogs, parented to the window.
@@ -37,6 +42,9 @@ public:
     void message(const QString& text) override;
     bool confirm(const QString& text) override;
     bool choose(const QString& text, const QString& accept, const QString& reject) override;
+    // At screen position (350, 400).
+    bool warningQuestion(const QString& text) override;
+    void beep() override;
 
 private:
     QWidget* parent_;

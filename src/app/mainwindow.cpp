@@ -6,6 +6,7 @@
 #include "editors/dimmingcurvepanel.h"
 #include "editors/editorset.h"
 #include "files/configfile.h"
+#include "link/reportpump.h"
 #include "link/stickaccess.h"
 #include "report/harupdfwriter.h"
 #include "report/report.h"
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -26,6 +28,8 @@
 #include <QSvgWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace lumeq {
 
@@ -86,6 +90,8 @@ MainWindow::MainWindow(std::unique_ptr<StickAccess> stick, QString programDir, Q
 
     buildWidgets();
     dialogs_ = std::make_unique<WidgetDialogs>(this);
+    firmwareSource_ = builtInFirmware;
+    pump_ = std::make_unique<ReportPump>(*stick_, [this] { reportsWaiting(); });
 
     // All flags start clear; stick mode is not active.
     stickState_ = -1;
@@ -93,7 +99,13 @@ MainWindow::MainWindow(std::unique_ptr<StickAccess> stick, QString programDir, Q
 }
 
 MainWindow::~MainWindow() {
+    // Nobody reads the stick any more, before the sessions and the stick go.
+    pump_.reset();
     setBusyCursor(false);
+}
+
+int MainWindow::stickState() const {
+    return stickSession_ ? stickSession_->engine().stickState() : stickState_;
 }
 
 void MainWindow::setTiming(const Timing& timing) {
@@ -166,6 +178,7 @@ void MainWindow::buildWidgets() {
     cbShowHints->setObjectName(QStringLiteral("cbShowHints"));
     cbShowHints->setGeometry(actionX(7) + 8, kBarY + 5, 110, 18);
     cbShowHints->hide();
+    connect(cbShowHints, &QCheckBox::toggled, diagram_, &BlockDiagram::setHintsEnabled);
 
     cbStickDebug = new QCheckBox(QStringLiteral("Debug"), central);
     cbStickDebug->setObjectName(QStringLiteral("cbStickDebug"));
@@ -177,10 +190,42 @@ void MainWindow::buildWidgets() {
     pVersion->setGeometry(8, kDiagramHeight - 20, 90, 18);
     pVersion->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    auto* gbLog = new QGroupBox(QStringLiteral("Log"), central);
+    // The firmware icon: its hint tells the firmware version.
+    iFW = new QLabel(QStringLiteral("FW"), central);
+    iFW->setObjectName(QStringLiteral("iFW"));
+    iFW->setGeometry(100, kDiagramHeight - 21, 28, 18);
+    iFW->setAlignment(Qt::AlignCenter);
+    iFW->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgb(0, 128, 128); font-weight: bold; "
+                                      "border-radius: 3px; }"));
+    iFW->hide();
+
+    // The stick's operating log (stick mode, -showLog).
+    gbLog = new QGroupBox(QStringLiteral("Log"), central);
     gbLog->setObjectName(QStringLiteral("gbLog"));
     gbLog->setGeometry(700, 380, 330, 170);
     gbLog->hide();
+    struct LogRow {
+        const char* caption;
+        const char* captionName;
+        const char* valueName;
+        QLabel** value;
+    };
+    const LogRow logRows[] = {{"Operation", "lOpCaption", "lOp", &lOp},
+                              {"Switch cnt.", "lSwCntCaption", "lSwCnt", &lSwCnt},
+                              {"Over T", "lOverTCaption", "lOverT", &lOverT},
+                              {"Max. T", "lMaxTCaption", "lMaxT", &lMaxT}};
+    int logY = 30;
+    for (const LogRow& row : logRows) {
+        auto* caption = new QLabel(QLatin1String(row.caption), gbLog);
+        caption->setObjectName(QLatin1String(row.captionName));
+        caption->setGeometry(14, logY, 130, 22);
+        auto* value = new QLabel(gbLog);
+        value->setObjectName(QLatin1String(row.valueName));
+        value->setGeometry(150, logY, 166, 22);
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        *row.value = value;
+        logY += 32;
+    }
 
     // The debug panel shows only while "Debug" is ticked.
     pDebug = new QFrame(central);
@@ -189,13 +234,23 @@ void MainWindow::buildWidgets() {
     pDebug->setGeometry(700, 20 + kDebugPanelOffset, 330, 340);
     pDebug->hide();
     auto* debugLayout = new QVBoxLayout(pDebug);
-    auto* mDebug = new QPlainTextEdit(pDebug);
+    auto* debugGroup = new QGroupBox(QStringLiteral("Debug"), pDebug);
+    debugGroup->setObjectName(QStringLiteral("gbDebug"));
+    auto* debugGroupLayout = new QVBoxLayout(debugGroup);
+    mDebug = new QPlainTextEdit(debugGroup);
     mDebug->setObjectName(QStringLiteral("mDebug"));
     mDebug->setReadOnly(true);
-    auto* cbDebugHold = new QCheckBox(QStringLiteral("Stop"), pDebug);
+    QFont fixedPitch = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixedPitch.setStyleHint(QFont::TypeWriter);
+    fixedPitch.setFixedPitch(true);
+    mDebug->setFont(fixedPitch);
+    mDebug->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mDebug->setLineWrapMode(QPlainTextEdit::NoWrap);
+    cbDebugHold = new QCheckBox(QStringLiteral("Stop"), debugGroup);
     cbDebugHold->setObjectName(QStringLiteral("cbDebugHold"));
-    debugLayout->addWidget(mDebug);
-    debugLayout->addWidget(cbDebugHold);
+    debugGroupLayout->addWidget(mDebug);
+    debugGroupLayout->addWidget(cbDebugHold);
+    debugLayout->addWidget(debugGroup);
     connect(cbStickDebug, &QCheckBox::toggled, pDebug, &QWidget::setVisible);
 
     // The slot buttons and the module read; used in module mode only.
@@ -241,6 +296,8 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     closing_ = true;
     Timer2->stop();
+    moduleSession_->stopReading();
+    pump_->stop();
     setBusyCursor(false);
     QMainWindow::closeEvent(event);
 }
@@ -252,11 +309,6 @@ void MainWindow::pause(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-bool MainWindow::waitPass(int ms) {
-    pause(ms);
-    return !closing_;
 }
 
 void MainWindow::appendCaptionDot() {
@@ -316,13 +368,16 @@ void MainWindow::formActivate() {
         setBusyCursor(true);
         usbStick = false;
 
-        const ModuleReadOutcome outcome = moduleSession_->readModule({timing_.passMs, timing_.maxPass}, inReportLength);
+        const ModuleReadOutcome outcome =
+            moduleSession_->readModule({timing_.passMs, timing_.maxPass}, inReportLength, *pump_);
         if (outcome == ModuleReadOutcome::StickAlone) {
             usbStick = true;
             setWindowTitle(QStringLiteral("USB Stick"));
             stickState_ = 0;
             cbStickDebug->setVisible(options_.debugMode);
             setBusyCursor(false);
+            StickWidgets widgets{gbLog, lOp, lSwCnt, lOverT, lMaxT, cbStickDebug, cbDebugHold, mDebug, pbFWUpdate};
+            stickSession_ = new StickSession(*this, *stick_, *pump_, options_, widgets, this);
         } else if (outcome == ModuleReadOutcome::Module) {
             setWindowTitle(QStringLiteral("Lumeq"));
             setBusyCursor(false);
@@ -339,14 +394,68 @@ void MainWindow::formActivate() {
         formDisabled_ = false;
         if (stick_ && stick_->libraryLoaded() && !closing_)
             Timer2->start();
-    } else if (!usbStick) {
-        moduleSession_->showSlotBar();
+    } else {
+        if (!usbStick)
+            moduleSession_->showSlotBar();
+        // The built-in firmware: always in stick mode, in module mode unless -skipFW.
+        if (usbStick || !options_.skipFW)
+            loadRes();
     }
 
     editors_->startUp();
     cbShowHints->show();
     pLogo->hide();
     startupDone_ = true;
+    // Stick mode takes the stick's answers from here on: its identification may be waiting already.
+    if (stickSession_ && !closing_)
+        stickSession_->start(inReportLength, outReportLength, timing_.stickPauseMs);
+}
+
+void MainWindow::reportsWaiting() {
+    if (moduleSession_->reading())
+        moduleSession_->reportsWaiting();
+    else if (stickSession_)
+        stickSession_->reportsWaiting();
+}
+
+void MainWindow::loadRes() {
+    if (!firmwareSource_)
+        return;
+    const std::optional<BuiltInFirmware> builtIn = firmwareSource_(options_.set60Hz);
+    if (!builtIn)
+        return; // this build carries no firmware
+    if (builtIn->testContainer && !stick_->simulated()) {
+        static bool warned = false;
+        if (!std::exchange(warned, true))
+            qWarning("This build carries test firmware only; it is never offered to a real stick or module.");
+        return;
+    }
+    const FirmwareContainer container = parseFirmwareContainer(builtIn->text);
+    if (const auto icon =
+            takeBuiltInFirmware(firmware_, container, usbStick ? FirmwareMode::Stick : FirmwareMode::Module))
+        showFirmwareIcon(QString::fromStdString(icon->hint));
+}
+
+void MainWindow::showFirmwareIcon(const QString& hint) {
+    iFW->setToolTip(hint);
+    iFW->show();
+}
+
+void MainWindow::hideFirmwareIcon() {
+    iFW->setToolTip(QString());
+    iFW->hide();
+}
+
+void MainWindow::loadFirmwareFile(const std::string& text) {
+    const FirmwareContainer container = parseFirmwareContainer(text);
+    const FirmwareMode mode = demo ? FirmwareMode::Demo : usbStick ? FirmwareMode::Stick : FirmwareMode::Module;
+    const FirmwareFileResult result = takeFirmwareFile(firmware_, container, mode);
+    if (!result.accepted) {
+        dialogs_->message(fromStd(kFileCorruptedMessage));
+        return;
+    }
+    if (result.icon)
+        showFirmwareIcon(QString::fromStdString(result.icon->hint));
 }
 
 void MainWindow::Timer2Timer() {
@@ -399,15 +508,22 @@ void MainWindow::actionClicked(Action which) {
         moduleSession_->bMemCancelClick();
         break;
     case Action::bMemStore:
-        if (!usbStick)
+        if (stickSession_)
+            stickSession_->bMemStoreClick();
+        else if (!usbStick)
             moduleSession_->bMemStoreClick();
         break;
     case Action::bErase:
         moduleSession_->bEraseClick();
         break;
     case Action::bUpdateFw:
+        if (stickSession_)
+            stickSession_->bUpdateFwClick();
+        break;
     case Action::bReread:
-        break; // stick mode
+        if (stickSession_)
+            stickSession_->bRereadClick();
+        break;
     }
 }
 
@@ -439,8 +555,7 @@ void MainWindow::setDisplay() {
 }
 
 void MainWindow::clearStickMemory() {
-    eeBlock.assign(std::max<std::size_t>(eeBlock.size(), kStickMemorySize), 0xFF);
-    std::copy(kDefaultImage.begin(), kDefaultImage.end(), eeBlock.begin());
+    defaultStickMemory(eeBlock);
     curves_.levelsUncorrected = true;
     eInfo->setText(QStringLiteral("Default"));
     setDisplay();
@@ -467,8 +582,10 @@ void MainWindow::bLoadClick() {
         return;
     }
     const ConfigFile file = parseConfigFile(bytes.bytes);
-    if (file.error == ConfigFileError::Firmware)
-        return; // firmware containers are read by the firmware update
+    if (file.error == ConfigFileError::Firmware) {
+        loadFirmwareFile(bytes.bytes);
+        return;
+    }
     if (!file.isConfiguration()) {
         const auto text = configFileMessage(file.error);
         if (!text.empty())

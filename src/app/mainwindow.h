@@ -4,8 +4,11 @@
 // The block diagram, the editor panels (EditorSet) and module mode (ModuleSession) are its parts.
 
 #include "app/modulesession.h"
+#include "app/sticksession.h"
 #include "editors/editorhost.h"
+#include "files/firmwarecontainer.h"
 #include "files/options.h"
+#include "link/firmwarestate.h"
 #include "model/dimmingcurve.h"
 #include "model/image.h"
 
@@ -18,8 +21,11 @@
 
 class QCheckBox;
 class QFrame;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -29,9 +35,10 @@ class BlockDiagram;
 class Dialogs;
 class EditorSet;
 class PdfProjectPanel;
+class ReportPump;
 class StickAccess;
 
-class MainWindow : public QMainWindow, public EditorHost, private ModuleSessionHost {
+class MainWindow : public QMainWindow, public EditorHost, private ModuleSessionHost, private StickSessionHost {
     Q_OBJECT
 
 public:
@@ -40,11 +47,15 @@ public:
 
     // Waits of the start-up and the polling interval; tests shorten them.
     struct Timing {
-        int passMs = 50;        // one pass of the wait for a module's block
-        int maxPass = 100;      // the wait ends after this pass
-        int demoPauseMs = 2000; // "Demo Mode" stays on show this long before the default image
-        int pollMs = 1000;      // Timer2: looking for a stick in demo mode
+        int passMs = 50;         // one pass of the wait for a module's block
+        int maxPass = 100;       // the wait ends after this pass
+        int demoPauseMs = 2000;  // "Demo Mode" stays on show this long before the default image
+        int pollMs = 1000;       // Timer2: looking for a stick in demo mode
+        int stickPauseMs = 1000; // stick mode: after the identification, before the memory is read
     };
+
+    // Where the built-in firmware containers come from (the program's resources; tests give their own).
+    using FirmwareSource = std::function<std::optional<BuiltInFirmware>(bool sixtyHz)>;
 
     // The buttons of the bar under the diagram, besides the slot buttons. Buttons that never show together
     // share a place: Cancel and Update FW, Erase ALL and ReRead.
@@ -69,6 +80,7 @@ public:
     // Replaces the dialogs and message boxes (tests answer them).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
     Dialogs& dialogs() override { return *dialogs_; }
+    void setFirmwareSource(FirmwareSource source) { firmwareSource_ = std::move(source); }
 
     // State that the rest of the program and the tests read.
     const Image& image() const { return eeBlock; }
@@ -78,10 +90,15 @@ public:
     const StartupOptions& options() const { return options_; }
     int curveIndex() const { return curves_.curveIndex; }
     QString restartParams() const { return options_.restartParams(); }
-    int stickState() const { return stickState_; }
+    int stickState() const;
     EditorSet& editors() const { return *editors_; }
     // Module mode: the slot bar and the module's contents (idle in the other modes).
     ModuleSession* moduleSession() const { return moduleSession_; }
+    // Stick mode: the stick-mode engine and its widgets (null in the other modes).
+    StickSession* stickSession() const { return stickSession_; }
+    // The firmware the program can write (built in or loaded from a file).
+    const FirmwareState& firmwareState() const { return firmware_; }
+    FirmwareState& firmware() override { return firmware_; }
 
     // The start-up sequence; runs once, when the window is shown for the first time.
     void formActivate();
@@ -114,12 +131,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // ModuleSessionHost
+    // ModuleSessionHost, StickSessionHost
     void showActionButtons() override { enableButtons(); }
     void hideActionButtons() override { disableButtons(); }
     void setBusyCursor(bool busy) override;
-    bool waitPass(int ms) override;
     void appendCaptionDot() override;
+    QString caption() const override { return windowTitle(); }
+    void setCaption(const QString& caption) override { setWindowTitle(caption); }
+    void showFirmwareIcon(const QString& hint) override;
+    void hideFirmwareIcon() override;
     QString infoText() const override;
     void setInfoText(const QString& text) override;
     void showSixtyHzLabel(bool shown) override;
@@ -130,6 +150,12 @@ private:
     QPushButton* action(Action which) const { return actions_[static_cast<std::size_t>(which)]; }
     bool checkHID();
     void pause(int ms);
+    // The pump has reports: for the module read at start-up, or for stick mode.
+    void reportsWaiting();
+    // Reads the built-in firmware container (start-up step 8).
+    void loadRes();
+    // The firmware branch of Load.
+    void loadFirmwareFile(const std::string& text);
 
     void Timer2Timer();
     void actionClicked(Action which);
@@ -148,9 +174,14 @@ private:
     RestartHandler restartHandler_;
     QString restartProgram_;
     std::unique_ptr<Dialogs> dialogs_;
+    FirmwareSource firmwareSource_;
+    // Takes the stick's reports as they arrive (start-up's read, stick mode). Declared after stick_, which
+    // it reads: it goes first.
+    std::unique_ptr<ReportPump> pump_;
 
     // The working configuration image.
     Image eeBlock;
+    FirmwareState firmware_;
 
     // Mode and interlock.
     bool demo = false;
@@ -173,6 +204,7 @@ private:
     BlockDiagram* diagram_ = nullptr;
     EditorSet* editors_ = nullptr;
     ModuleSession* moduleSession_ = nullptr;
+    StickSession* stickSession_ = nullptr;
     PdfProjectPanel* pdfPanel_ = nullptr;
     std::array<QPushButton*, kActionCount> actions_{};
     QFrame* pLogo = nullptr;
@@ -183,7 +215,15 @@ private:
     QCheckBox* cbShowHints = nullptr;
     QCheckBox* cbStickDebug = nullptr;
     QFrame* pDebug = nullptr;
-    QWidget* pbFWUpdate = nullptr;
+    QPlainTextEdit* mDebug = nullptr;
+    QCheckBox* cbDebugHold = nullptr;
+    QProgressBar* pbFWUpdate = nullptr;
+    QGroupBox* gbLog = nullptr;
+    QLabel* lOp = nullptr;
+    QLabel* lSwCnt = nullptr;
+    QLabel* lOverT = nullptr;
+    QLabel* lMaxT = nullptr;
+    QLabel* iFW = nullptr;
 };
 
 } // namespace lumeq

@@ -2,14 +2,13 @@
 
 #include "app/dialogs.h"
 #include "link/blockwriter.h"
+#include "link/reportpump.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
 
+#include <QEventLoop>
 #include <QPushButton>
 #include <QTimer>
-
-#include <chrono>
-#include <thread>
 
 namespace lumeq {
 
@@ -39,14 +38,13 @@ void setButtonColour(QPushButton* button, const QColor& colour) {
 ModuleSession::ModuleSession(ModuleSessionHost& host, StickAccess& stick, const StartupOptions& options, QWidget* bar,
                              QRect firstSlotButton, int slotButtonStep)
     : QObject(bar), host_(host), stick_(stick), options_(options) {
+    // The end of each wait pass of the read.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(50);
+    Timer1->setInterval(kReadPassMs);
     connect(Timer1, &QTimer::timeout, this, [this] {
         if (read_)
-            drainReports(stick_, read_->reader(), static_cast<std::size_t>(inReportLength_));
-        if (!read_ || !read_->reader().running())
-            Timer1->stop();
+            follow(read_->endOfPass());
     });
 
     for (int i = 0; i < kSlotCount; ++i) {
@@ -69,28 +67,26 @@ bool ModuleSession::stickPresent() {
     return stick_.libraryLoaded() && stick_.findHidDevice(kStickVendorId, kStickProductId);
 }
 
-ModuleReadOutcome ModuleSession::readModule(const ReadTiming& timing, int inReportLength) {
+ModuleReadOutcome ModuleSession::readModule(const ReadTiming& timing, int inReportLength, ReportPump& pump) {
     inReportLength_ = inReportLength;
     ModuleReadSequence read(timing.maxPass);
+    QEventLoop loop;
     read_ = &read;
+    pump_ = &pump;
+    loop_ = &loop;
+    Timer1->setInterval(timing.passMs);
     stick_.writeData(read.start());
+    pump.start(static_cast<std::size_t>(inReportLength_));
     Timer1->start();
-    while (host_.waitPass(timing.passMs)) {
-        const ModuleReadSequence::Step step = read.endOfPass();
-        if (step.pass % 10 == 0)
-            host_.appendCaptionDot();
-        if (step.discardWaiting)
-            discardWaitingReports(stick_, static_cast<std::size_t>(inReportLength_));
-        if (!step.request.empty()) {
-            stick_.writeData(step.request);
-            Timer1->start();
-        }
-        if (step.finished)
-            break;
-    }
+    loop.exec();
     Timer1->stop();
     read_ = nullptr;
+    pump_ = nullptr;
+    loop_ = nullptr;
     const ModuleContents& contents = read.contents();
+    // In module mode nothing more is read this way: a Transfer waits for its confirmations itself.
+    if (contents.outcome != ModuleReadOutcome::StickAlone)
+        pump.stop();
     if (contents.outcome == ModuleReadOutcome::Module || contents.outcome == ModuleReadOutcome::NoAnswer)
         fillSlots(contents);
     if (contents.outcome == ModuleReadOutcome::NoAnswer) {
@@ -99,6 +95,37 @@ ModuleReadOutcome ModuleSession::readModule(const ReadTiming& timing, int inRepo
         host_.dialogs().message(QString::fromLatin1(kNoAnswerMessage));
     }
     return contents.outcome;
+}
+
+void ModuleSession::reportsWaiting() {
+    if (!read_ || !pump_)
+        return;
+    // Only while a block is awaited: reports after it (a stick's identification) stay in the pump.
+    while (read_ && read_->reader().running()) {
+        const std::optional<Bytes> report = pump_->take();
+        if (!report)
+            break;
+        read_->reader().receive(*report);
+        follow(read_->afterReport());
+    }
+}
+
+void ModuleSession::follow(const ModuleReadSequence::Step& step) {
+    if (step.passEnded && step.pass % 10 == 0)
+        host_.appendCaptionDot();
+    if (step.discardWaiting)
+        pump_->discard();
+    if (!step.request.empty()) {
+        stick_.writeData(step.request);
+        Timer1->start(); // the next block's passes count from its request
+    }
+    if (step.finished && loop_)
+        loop_->quit();
+}
+
+void ModuleSession::stopReading() {
+    if (loop_)
+        loop_->quit();
 }
 
 void ModuleSession::fillSlots(const ModuleContents& contents) {
@@ -110,9 +137,14 @@ void ModuleSession::fillSlots(const ModuleContents& contents) {
         return; // nothing is known about the slots: the buttons keep their design look
     for (int n = 1; n <= kSlotCount; ++n)
         showSlotButton(n);
-    fwUpdatePending_ = false;
-    if (contents.directory.firmware.valid)
-        moduleFwVersion_ = contents.directory.firmware.version;
+    FirmwareState& firmware = host_.firmware();
+    firmware.fwUpdatePending = false;
+    if (contents.directory.firmware.valid) {
+        firmware.moduleFwVersion = contents.directory.firmware.version;
+        host_.showFirmwareIcon(QString::fromStdString(moduleFirmwareIcon(contents.directory.firmware.version).hint));
+    } else {
+        host_.hideFirmwareIcon();
+    }
 }
 
 // The look of a slot's button: colour, caption and hint from its record.
@@ -234,6 +266,9 @@ void ModuleSession::bMemStoreClick() {
     request.slot = selectedSlot_;
     request.image = host_.image();
     request.info = host_.infoText().toStdString();
+    FirmwareState& firmware = host_.firmware();
+    if (firmware.fwUpdatePending && firmware.hasImage())
+        request.firmware = FirmwareToWrite{firmware.image(), firmware.fwLength, firmware.fwVersion};
     const TransferPlanResult planned = planTransfer(request);
     if (!planned.plan) {
         host_.setBusyCursor(false);
@@ -242,12 +277,16 @@ void ModuleSession::bMemStoreClick() {
         return;
     }
     TransferRun run(*planned.plan);
-    // Each block waits up to about a second for its confirmation; the window takes no events meanwhile.
-    const TransferResult result = runTransfer(stick_, run, static_cast<std::size_t>(inReportLength_), [](int ms) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    });
-    if (result.firmwareFailed)
+    // Each block waits up to about a second for its confirmation, taking it the moment it comes; the
+    // window takes no events meanwhile.
+    const TransferResult result = runTransfer(stick_, run, static_cast<std::size_t>(inReportLength_), kWaitOnDevice);
+    if (result.firmwareFailed) {
+        // The firmware descriptor keeps the old record and the update stays due; the control block follows.
         host_.dialogs().message(fromStd(transferErrorMessage(kFirmwareError)));
+    } else if (result.ok && result.firmwareWritten) {
+        firmware.fwImage.clear();
+        firmware.fwUpdatePending = false;
+    }
     if (!result.ok) {
         transferError(result.errorCode);
         return;

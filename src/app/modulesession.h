@@ -4,6 +4,7 @@
 
 #include "files/options.h"
 #include "link/blockreader.h"
+#include "link/firmwarestate.h"
 #include "model/dimmingcurve.h"
 #include "model/image.h"
 
@@ -13,6 +14,7 @@
 
 #include <array>
 
+class QEventLoop;
 class QPushButton;
 class QTimer;
 class QWidget;
@@ -20,6 +22,7 @@ class QWidget;
 namespace lumeq {
 
 class Dialogs;
+class ReportPump;
 class StickAccess;
 
 // What the module session needs from the window.
@@ -37,9 +40,6 @@ public:
     virtual void showActionButtons() = 0;
     virtual void hideActionButtons() = 0;
     virtual void setBusyCursor(bool busy) = 0;
-    // One wait pass of the read with the window's events running (Timer1 ticks collect the answers);
-    // false when the window is closing and the read must stop.
-    virtual bool waitPass(int ms) = 0;
     virtual void appendCaptionDot() = 0;
     // The name in eInfo.
     virtual QString infoText() const = 0;
@@ -49,6 +49,10 @@ public:
     // Gives up the chosen curve: curve index -1, the correction box unticked.
     virtual void dropCurveChoice() = 0;
     virtual void restart(const QStringList& arguments) = 0;
+    // The firmware the program may write with a Transfer, and the firmware icon iFW.
+    virtual FirmwareState& firmware() = 0;
+    virtual void showFirmwareIcon(const QString& hint) = 0;
+    virtual void hideFirmwareIcon() = 0;
 };
 
 class ModuleSession : public QObject {
@@ -68,8 +72,17 @@ public:
     ~ModuleSession() override;
 
     // Start-up: reads the control block and the filled slots, and fills the slot bar. Returns how the module
-    // (or the stick) answered; after NoAnswer the message has been shown.
-    ModuleReadOutcome readModule(const ReadTiming& timing, int inReportLength);
+    // (or the stick) answered; after NoAnswer the message has been shown. The reports come from `pump`,
+    // each the moment it arrives, and a block is done with as soon as its last report is in; Timer1 ends
+    // the wait passes (the time-out of 101 passes and the caption's dots). The window's events run
+    // meanwhile. Afterwards the pump is stopped, unless the stick answered by itself: its reports go on
+    // to stick mode.
+    ModuleReadOutcome readModule(const ReadTiming& timing, int inReportLength, ReportPump& pump);
+    // The pump has reports for the read.
+    void reportsWaiting();
+    bool reading() const { return read_ != nullptr; }
+    // The window closes: a read in progress ends at once.
+    void stopReading();
     // The slot buttons shown and enabled: no slot chosen (start-up, Cancel, a failed write).
     void showSlotBar();
 
@@ -87,13 +100,15 @@ public:
     const TMemory& memorySlot(int slot) const { return slots_[static_cast<std::size_t>(slot - 1)]; }
     const Block& controlBlockCopy() const { return controlBlock_; }
     bool moduleAnswered() const { return controlBlockRead_; }
-    int moduleFwVersion() const { return moduleFwVersion_; }
+    int moduleFwVersion() const { return host_.firmware().moduleFwVersion; }
 
 private:
     void fillSlots(const ModuleContents& contents);
     void showSlotButton(int slot);
     void transferError(const std::string& code);
     bool stickPresent();
+    // What the read says after a pass or a report: the next request, a dot, the end.
+    void follow(const ModuleReadSequence::Step& step);
 
     ModuleSessionHost& host_;
     StickAccess& stick_;
@@ -105,12 +120,12 @@ private:
     Block controlBlockAsRead_{};
     bool controlBlockRead_ = false; // the control block arrived complete: only then may it be written back
     std::array<TMemory, kSlotCount> slots_{};
-    int moduleFwVersion_ = 0;
-    bool fwUpdatePending_ = false;
     int selectedSlot_ = 0;
 
-    // The read while it runs; Timer1 feeds it.
+    // The read while it runs: the pump feeds it, Timer1 ends its passes.
     ModuleReadSequence* read_ = nullptr;
+    ReportPump* pump_ = nullptr;
+    QEventLoop* loop_ = nullptr;
     QTimer* Timer1 = nullptr;
     std::array<QPushButton*, kSlotCount> slotButtons_{};
 };

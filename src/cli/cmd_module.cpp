@@ -3,19 +3,19 @@
 
 #include "cli/command.h"
 #include "files/configfile.h"
+#include "files/firmwarecontainer.h"
 #include "link/blockreader.h"
 #include "link/blockwriter.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
 #include "model/dimmingcurve.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace lumeq::cli {
@@ -25,7 +25,7 @@ namespace {
 constexpr const char* kUsage = "usage: lumeq-cli module info\n"
                                "       lumeq-cli module read --slot N -o FILE.qcf [--curve FILE.dc] [--copy-astro]\n"
                                "       lumeq-cli module write --slot N FILE.qcf [--name TEXT] [--curve FILE.dc]\n"
-                               "                              [--no-load-check]\n"
+                               "                              [--no-load-check] [--firmware FILE.qfw]\n"
                                "       lumeq-cli module erase --yes";
 
 constexpr const char* kHelp =
@@ -37,10 +37,10 @@ constexpr const char* kHelp =
     "control block with what was written; any difference fails.\n"
     "--curve passes the levels through a dimming curve before writing, and back through its inverse after\n"
     "reading (not for a DALI output), as the program does with the curve chosen in the window.\n"
+    "--firmware writes a firmware container into the module with the slot, as Transfer does when an update\n"
+    "is due, with the firmware descriptor, and reads the firmware blocks back too.\n"
     "erase wipes the whole module; it needs --yes.\n"
     "The stick is the simulator when LUMEQ_SIMULATOR names a state file (see lumeq-cli sim).";
-
-constexpr auto kPass = std::chrono::milliseconds(50); // one wait pass of the module read
 
 // The stick, found and ready, with its input report length.
 struct Link {
@@ -66,8 +66,8 @@ std::optional<Link> openStick() {
 // result; a stick alone or no answer is an error.
 std::optional<ModuleContents> readModule(Link& link) {
     ModuleReadSequence sequence;
-    const ModuleContents contents =
-        runModuleRead(*link.stick, sequence, link.reportLength, [] { std::this_thread::sleep_for(kPass); });
+    // Each report is taken the moment it arrives; the time-out is the program's 101 passes of 50 ms.
+    const ModuleContents contents = runModuleRead(*link.stick, sequence, link.reportLength, kWaitOnDevice);
     switch (contents.outcome) {
     case ModuleReadOutcome::Module:
         return contents;
@@ -85,8 +85,37 @@ std::optional<ModuleContents> readModule(Link& link) {
     return std::nullopt;
 }
 
-void sleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+// Reads one block of module memory as start-up reads a slot's data: the request, then its reports, each
+// taken as it arrives, for at most 101 passes of 50 ms. No value when it did not arrive complete.
+std::optional<Block> readBlock(Link& link, std::uint16_t address) {
+    BlockReader reader;
+    link.stick->writeData(reader.readDataBlock(address));
+    Bytes buffer(std::max<std::size_t>(link.reportLength, kDataReportSize), 0x00);
+    constexpr int kWaitMs = 101 * kReadPassMs;
+    while (reader.running()) {
+        std::fill(buffer.begin(), buffer.end(), 0x00);
+        if (link.stick->waitForReport(buffer, kWaitMs) != StickAccess::Wait::Report)
+            return std::nullopt;
+        reader.receive(buffer);
+    }
+    if (!reader.blockComplete())
+        return std::nullopt;
+    return reader.sendBlock();
+}
+
+// The firmware of "--firmware FILE.qfw", or an error message.
+std::optional<FirmwareContainer> loadFirmware(const std::string& path) {
+    const FileBytes bytes = readLoadFile(QString::fromStdString(path));
+    if (!bytes.ok) {
+        error(bytes.error);
+        return std::nullopt;
+    }
+    FirmwareContainer container = checkFirmwareFile(bytes.bytes);
+    if (!container.usable()) {
+        error(path + ": " + std::string(kFileCorruptedMessage) + " (" + firmwareContainerProblem(container) + ")");
+        return std::nullopt;
+    }
+    return container;
 }
 
 // The points of a curve file, or an error message.
@@ -232,6 +261,7 @@ int write(const std::vector<std::string>& args) {
     std::string input;
     std::optional<std::string> name;
     std::optional<std::string> curveFile;
+    std::optional<std::string> firmwareFile;
     bool noLoadCheck = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -242,6 +272,8 @@ int write(const std::vector<std::string>& args) {
             name = args[++i];
         } else if (arg == "--curve" && i + 1 < args.size()) {
             curveFile = args[++i];
+        } else if (arg == "--firmware" && i + 1 < args.size()) {
+            firmwareFile = args[++i];
         } else if (arg == "--no-load-check") {
             noLoadCheck = true;
         } else if (arg.empty() || arg[0] == '-' || !input.empty()) {
@@ -257,6 +289,9 @@ int write(const std::vector<std::string>& args) {
     }
     std::optional<std::vector<int>> curve;
     if (!loadCurveOption(curveFile, curve))
+        return BadInput;
+    std::optional<FirmwareContainer> firmware;
+    if (firmwareFile && !(firmware = loadFirmware(*firmwareFile)))
         return BadInput;
 
     const FileBytes bytes = readLoadFile(QString::fromStdString(input));
@@ -291,6 +326,8 @@ int write(const std::vector<std::string>& args) {
     request.slot = slot;
     request.image = *image;
     request.info = name.value_or(file.info);
+    if (firmware)
+        request.firmware = FirmwareToWrite{firmware->image, firmware->length, firmware->version};
     TransferPlanResult planned = planTransfer(request);
     if (!planned.plan) {
         error(planned.error);
@@ -298,9 +335,9 @@ int write(const std::vector<std::string>& args) {
     }
     const TransferPlan plan = *planned.plan;
     TransferRun run(plan);
-    const TransferResult result = runTransfer(*link->stick, run, link->reportLength, sleepMs);
+    const TransferResult result = runTransfer(*link->stick, run, link->reportLength, kWaitOnDevice);
     if (result.firmwareFailed)
-        error(transferErrorMessage(kFirmwareError));
+        error(transferErrorMessage(kFirmwareError) + " (the firmware descriptor keeps its old record)");
     if (!result.ok) {
         error(transferErrorMessage(result.errorCode) + " (" + blockWriteOutcomeText(result.failure) + " at address " +
               hex4(result.failedAddress) + ")");
@@ -330,12 +367,33 @@ int write(const std::vector<std::string>& args) {
     }
     for (const std::string& difference : controlBlockDifferences(result.controlBlockWritten, after->controlBlock))
         differences.push_back(difference);
+    std::size_t firmwareBlocks = 0;
+    if (result.firmwareWritten) {
+        for (const PlannedBlock& block : plan.blocks) {
+            if (block.kind != PlannedBlockKind::Firmware)
+                continue;
+            ++firmwareBlocks;
+            const std::optional<Block> back = readBlock(*link, block.address);
+            if (!back)
+                differences.push_back("the firmware block at 0x" + hex4(block.address) + " could not be read back");
+            else if (const auto difference =
+                         firstDifference(block.bytes, *back, "the firmware block at 0x" + hex4(block.address)))
+                differences.push_back(*difference);
+            if (differences.size() > 8)
+                break;
+        }
+    }
     for (const std::string& difference : differences)
         error(written + difference);
     if (!differences.empty())
         return BadInput;
-    std::printf("wrote slot M%d %s at address 0x%s and the control block; read back: identical\n", slot,
-                quoted(stored.mString).c_str(), hex4(slotAddress(slot)).c_str());
+    if (result.firmwareFailed)
+        return BadInput;
+    std::printf("wrote slot M%d %s at address 0x%s", slot, quoted(stored.mString).c_str(),
+                hex4(slotAddress(slot)).c_str());
+    if (firmwareBlocks > 0)
+        std::printf(", firmware 1.%u in %zu blocks", static_cast<unsigned>(firmware->version), firmwareBlocks);
+    std::printf(" and the control block; read back: identical\n");
     return Success;
 }
 

@@ -7,6 +7,7 @@
 #include "link/blockwriter.h"
 #include "link/simstate.h"
 #include "link/slotrecords.h"
+#include "link/stickengine.h"
 
 #include <QFileInfo>
 
@@ -23,18 +24,53 @@ namespace lumeq::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lumeq-cli sim init STATE [--slots N=FILE.qcf[:NAME],...] [--stick-alone] [--fw-version N]\n"
-    "                              [--fault NAME=VALUE]...\n"
+    "usage: lumeq-cli sim init STATE [--slots N=FILE.qcf[:NAME],...] [--fw-version N] [--fault NAME=VALUE]...\n"
+    "       lumeq-cli sim init STATE --stick-alone [--stick-fw N] [--log MIN,SWITCHES,OVERT,MAXT]\n"
+    "                              [--device-number HEX8] [--fault NAME=VALUE]...\n"
     "       lumeq-cli sim show STATE";
 
 constexpr const char* kHelp =
     "sim init writes a new state file: a stick with a blank module behind it (or, with --stick-alone, a\n"
     "stick that answers by itself). --slots fills memory slots 1..4 from configuration files, as Transfer\n"
     "writes them; the slot's name is NAME, or else the file's info text. --fw-version records firmware\n"
-    "version 1.N in the control block. --fault sets a fault of the [Faults] section (NoAnswer,\n"
-    "LoseAnswersAfter, ConfirmStatus, ConfirmAddressOffset, DelayPerReportMs); it may be repeated.\n"
-    "sim show prints the control block and the slots of a state file.\n"
+    "version 1.N in the control block.\n"
+    "A stick alone holds the default configuration in memory bytes 0..127. --stick-fw gives its firmware\n"
+    "version 1.N (none reported without it); --log fills its operating log: operation in minutes, switch\n"
+    "count, over-temperature time in quarters of an hour, maximum temperature in degrees Celsius;\n"
+    "--device-number its device number (8 hexadecimal digits).\n"
+    "--fault sets a fault of the [Faults] section (NoAnswer, LoseAnswersAfter, ConfirmStatus,\n"
+    "ConfirmAddressOffset, DelayPerReportMs, RefuseBlockAddress, RefuseWrites, BadReadCrc,\n"
+    "RefuseFirmwareFrame, UnplugAfter); it may be repeated.\n"
+    "sim show prints the stick, the control block and the slots of a state file.\n"
     "Point LUMEQ_SIMULATOR at the file to use it in place of the stick.";
+
+// "MIN,SWITCHES,OVERT,MAXT" into the log bytes 247..254 of a stick's memory.
+bool parseLog(const std::string& text, SimStick& stick) {
+    const unsigned long limits[] = {0xFFFFFF, 0xFFFF, 0xFFFF, 0xFF};
+    unsigned long values[4] = {};
+    std::size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t comma = text.find(',', start);
+        if ((i < 3) != (comma != std::string::npos))
+            return false;
+        const std::string field = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        char* end = nullptr;
+        values[i] = std::strtoul(field.c_str(), &end, 10);
+        if (field.empty() || field[0] == '-' || *end != '\0' || values[i] > limits[i])
+            return false;
+        start = comma + 1;
+    }
+    std::uint8_t* log = stick.memory.data() + kStickLogFirst;
+    log[0] = static_cast<std::uint8_t>(values[0]);
+    log[1] = static_cast<std::uint8_t>(values[0] >> 8);
+    log[2] = static_cast<std::uint8_t>(values[0] >> 16);
+    log[3] = static_cast<std::uint8_t>(values[1]);
+    log[4] = static_cast<std::uint8_t>(values[1] >> 8);
+    log[5] = static_cast<std::uint8_t>(values[2]);
+    log[6] = static_cast<std::uint8_t>(values[2] >> 8);
+    log[7] = static_cast<std::uint8_t>(values[3]);
+    return true;
+}
 
 // Text between quotes, with control characters, quotes and backslashes as \xNN.
 
@@ -101,6 +137,9 @@ int init(const std::vector<std::string>& args) {
     std::string path;
     bool stickAlone = false;
     std::optional<int> firmwareVersion;
+    std::optional<int> stickFirmware;
+    std::optional<std::string> log;
+    std::optional<std::string> deviceNumber;
     std::map<int, SlotSource> sources;
     std::vector<std::string> faults;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -108,7 +147,9 @@ int init(const std::vector<std::string>& args) {
         const bool hasValue = i + 1 < args.size();
         if (arg == "--stick-alone") {
             stickAlone = true;
-        } else if ((arg == "--slots" || arg == "--fw-version" || arg == "--fault") && !hasValue) {
+        } else if ((arg == "--slots" || arg == "--fw-version" || arg == "--fault" || arg == "--stick-fw" ||
+                    arg == "--log" || arg == "--device-number") &&
+                   !hasValue) {
             error(arg + " needs a value\n" + kUsage);
             return UsageError;
         } else if (arg == "--slots") {
@@ -130,15 +171,19 @@ int init(const std::vector<std::string>& args) {
                 sources[slot] = source;
                 start = comma + 1;
             }
-        } else if (arg == "--fw-version") {
+        } else if (arg == "--fw-version" || arg == "--stick-fw") {
             const std::string& value = args[++i];
             char* end = nullptr;
             const long version = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || *end != '\0' || version < 0 || version > 255) {
-                error("--fw-version takes a number from 0 to 255, not '" + value + "'");
+                error(arg + " takes a number from 0 to 255, not '" + value + "'");
                 return UsageError;
             }
-            firmwareVersion = static_cast<int>(version);
+            (arg == "--fw-version" ? firmwareVersion : stickFirmware) = static_cast<int>(version);
+        } else if (arg == "--log") {
+            log = args[++i];
+        } else if (arg == "--device-number") {
+            deviceNumber = args[++i];
         } else if (arg == "--fault") {
             faults.push_back(args[++i]);
         } else if (arg.empty() || arg[0] == '-' || !path.empty()) {
@@ -156,8 +201,31 @@ int init(const std::vector<std::string>& args) {
         error("a stick alone has no module: --slots and --fw-version need a module");
         return UsageError;
     }
+    if (!stickAlone && (stickFirmware || log || deviceNumber)) {
+        error("--stick-fw, --log and --device-number describe a stick alone: add --stick-alone");
+        return UsageError;
+    }
 
     SimState state = stickAlone ? SimState::stickAlone() : SimState::withModule();
+    if (stickAlone) {
+        const Image configuration = defaultImage();
+        std::copy(configuration.begin(), configuration.end(), state.stick.memory.begin());
+        if (stickFirmware)
+            state.stick.firmwareVersion = static_cast<std::uint8_t>(*stickFirmware);
+        if (log && !parseLog(*log, state.stick)) {
+            error("--log takes MIN,SWITCHES,OVERT,MAXT (numbers up to 16777215, 65535, 65535, 255), not '" + *log +
+                  "'");
+            return UsageError;
+        }
+        if (deviceNumber) {
+            const SimStateLoad withNumber = SimState::fromText("[Stick]\nDeviceNumber=" + *deviceNumber + "\n");
+            if (!withNumber.state || !withNumber.warnings.empty()) {
+                error("--device-number takes 8 hexadecimal digits, not '" + *deviceNumber + "'");
+                return UsageError;
+            }
+            state.stick.deviceNumber = withNumber.state->stick.deviceNumber;
+        }
+    }
     if (!faults.empty()) {
         std::string text = state.toText() + "\n[Faults]\n";
         for (const std::string& fault : faults)
@@ -240,7 +308,35 @@ int show(const std::vector<std::string>& args) {
         faults += " ConfirmAddressOffset=" + std::to_string(f.confirmAddressOffset);
     if (f.delayPerReportMs != 0)
         faults += " DelayPerReportMs=" + std::to_string(f.delayPerReportMs);
+    if (f.refuseBlockAddress >= 0)
+        faults += " RefuseBlockAddress=0x" + hex4(static_cast<unsigned>(f.refuseBlockAddress));
+    if (f.refuseWrites != 0)
+        faults += " RefuseWrites=" + std::to_string(f.refuseWrites);
+    if (f.badReadCrc != 0)
+        faults += " BadReadCrc=" + std::to_string(f.badReadCrc);
+    if (f.refuseFirmwareFrame != 0)
+        faults += " RefuseFirmwareFrame=" + std::to_string(f.refuseFirmwareFrame);
+    if (f.unplugAfter >= 0)
+        faults += " UnplugAfter=" + std::to_string(f.unplugAfter);
     std::printf("Faults:    %s\n", faults.empty() ? "none" : faults.c_str() + 1);
+
+    if (!state.module.present) {
+        const StickLog log = stickLog(stick.memory);
+        std::printf("\nStick memory:\n");
+        for (std::size_t row = 0; row < kSimStickMemorySize; row += 16) {
+            std::printf("  %02zX:", row);
+            for (std::size_t i = 0; i < 16; ++i)
+                std::printf(" %02X", stick.memory[row + i]);
+            std::printf("\n");
+        }
+        std::printf("Log:       operation %u min, switch count %u, over temperature %u min, max. temperature %u\n",
+                    static_cast<unsigned>(log.operationMinutes), static_cast<unsigned>(log.switchCount),
+                    static_cast<unsigned>(log.overTemperatureMinutes), static_cast<unsigned>(log.maxTemperature));
+        if (stick.receivedFirmwareBytes > 0)
+            std::printf("Firmware received at the last update: %d bytes, CRC %s\n", stick.receivedFirmwareBytes,
+                        hex4(stick.receivedFirmwareCrc).c_str());
+        return Success;
+    }
 
     const Block control = controlBlockOf(state);
     std::printf("\nControl block (module address FF80):\n");

@@ -3,6 +3,8 @@
 #include "link/stickaccess.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace lumeq {
 
@@ -192,14 +194,24 @@ void ModuleReadSequence::finishWithoutControlBlock(Step& step) {
 }
 
 ModuleReadSequence::Step ModuleReadSequence::endOfPass() {
+    return advance(true);
+}
+
+ModuleReadSequence::Step ModuleReadSequence::afterReport() {
+    return advance(false);
+}
+
+ModuleReadSequence::Step ModuleReadSequence::advance(bool passEnded) {
     Step step;
     step.pass = pass_;
+    step.passEnded = passEnded;
     if (finished()) {
         step.finished = true;
         return step;
     }
-    const bool outOfTime = pass_ >= lastPass_;
-    ++pass_;
+    const bool outOfTime = passEnded && pass_ >= lastPass_;
+    if (passEnded)
+        ++pass_;
 
     if (slot_ == 0) {
         // Waiting for the control block.
@@ -235,6 +247,45 @@ ModuleReadSequence::Step ModuleReadSequence::endOfPass() {
         nextSlot(step);
     }
     return step;
+}
+
+ModuleContents runModuleRead(StickAccess& stick, ModuleReadSequence& sequence, std::size_t reportLength,
+                             WaitOnDevice wait) {
+    using Clock = std::chrono::steady_clock;
+    const auto pass = std::chrono::milliseconds(std::max(wait.passMs, 1));
+    Bytes buffer = reportBuffer(reportLength);
+    const auto follow = [&](const ModuleReadSequence::Step& step, Clock::time_point& passEnd) {
+        if (step.discardWaiting)
+            discardWaitingReports(stick, reportLength);
+        if (!step.request.empty()) {
+            stick.writeData(step.request);
+            passEnd = Clock::now() + pass; // the wait for the next block starts with its request
+        }
+    };
+    stick.writeData(sequence.start());
+    Clock::time_point passEnd = Clock::now() + pass;
+    while (!sequence.finished()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(passEnd - Clock::now());
+        if (left.count() > 0 && sequence.reader().running()) {
+            std::fill(buffer.begin(), buffer.end(), 0x00);
+            const StickAccess::Wait got = stick.waitForReport(buffer, static_cast<int>(left.count()));
+            if (got == StickAccess::Wait::Report) {
+                sequence.reader().receive(buffer);
+                follow(sequence.afterReport(), passEnd);
+                continue;
+            }
+            if (got == StickAccess::Wait::Nothing)
+                continue;
+            // Lost: nothing more comes; the passes run out as for a silent module.
+            std::this_thread::sleep_until(passEnd);
+        } else if (left.count() > 0) {
+            std::this_thread::sleep_until(passEnd);
+        }
+        const ModuleReadSequence::Step step = sequence.endOfPass();
+        passEnd += pass;
+        follow(step, passEnd);
+    }
+    return sequence.contents();
 }
 
 ModuleContents runModuleRead(StickAccess& stick, ModuleReadSequence& sequence, std::size_t reportLength,

@@ -3,9 +3,11 @@
 // module's control block with its slot and firmware descriptors, and the whole read of start-up
 // (control block, then the data of every filled slot) as a state machine that counts wait passes.
 //
-// Nothing here waits or keeps time. The window feeds reports from its 50 ms Timer1 ticks and calls
-// ModuleReadSequence::endOfPass after each 50 ms wait pass of start-up; the command line and the
-// benchmark do the same from a plain loop (runModuleRead).
+// Nothing here waits or keeps time. Reports are fed the moment they arrive (ModuleReadSequence::afterReport
+// after each: a complete block moves on at once), and endOfPass is called at the end of each 50 ms wait
+// pass, which counts the time-out (101 passes) and the caption's dots. The window feeds reports from its
+// report pump and ends passes with its Timer1; the command line and the benchmark wait on the device in a
+// plain loop (runModuleRead with WaitOnDevice).
 
 #include "link/frames.h"
 
@@ -182,11 +184,16 @@ public:
 
     struct Step {
         int pass = 0;                // the pass that just ended (0, 1, ...): the window adds a dot every 10
+        bool passEnded = false;      // from endOfPass (not afterReport)
         bool discardWaiting = false; // drop reports still waiting before writing `request`
-        Bytes request;               // the next request to write; empty: none
+        Bytes request;               // the next request to write; empty: none; its wait starts at pass 0
         bool finished = false;       // contents() is complete
     };
+    // The end of a wait pass: counts it, and gives up the block after pass `lastPass`.
     Step endOfPass();
+    // After each report fed to the reader: a block that is complete (or came short) is done with at once,
+    // without waiting for the end of the pass. Counts no pass.
+    Step afterReport();
 
     bool finished() const { return contents_.outcome != ModuleReadOutcome::Reading; }
     const ModuleContents& contents() const { return contents_; }
@@ -198,6 +205,7 @@ private:
     void nextSlot(Step& step);
     // Finishes as NoAnswer: nothing is known about the slots.
     void finishWithoutControlBlock(Step& step);
+    Step advance(bool passEnded);
 
     BlockReader reader_;
     ModuleContents contents_;
@@ -207,9 +215,24 @@ private:
 };
 
 // Runs a whole read: writes each request, calls `waitPass` (one 50 ms pass: sleep until the next tick),
-// drains the waiting reports into the reader, and goes on as endOfPass says. For the command line and
-// benchmarks; the window runs the same sequence from its own loop and timer.
+// drains the waiting reports into the reader, and goes on as endOfPass says: each block costs at least one
+// pass. For tests that drive the passes themselves.
 ModuleContents runModuleRead(StickAccess& stick, ModuleReadSequence& sequence, std::size_t reportLength,
                              const std::function<void()>& waitPass);
+
+// How the command line and the benchmarks wait for the module: on the device, taking each report the
+// moment it arrives (StickAccess::waitForReport); passes of `passMs` only count the time-out.
+// (Made only from a number, so that `{}` keeps meaning "no sleep" for the overloads that take SleepMs.)
+struct WaitOnDevice {
+    constexpr explicit WaitOnDevice(int pass) : passMs(pass) {}
+    int passMs;
+};
+constexpr int kReadPassMs = 50;
+inline constexpr WaitOnDevice kWaitOnDevice{kReadPassMs};
+
+// Runs a whole read waiting on the device: a block is done with as soon as its last report is in, and
+// the next request goes out at once. The time-out stays 101 passes of 50 ms per block.
+ModuleContents runModuleRead(StickAccess& stick, ModuleReadSequence& sequence, std::size_t reportLength,
+                             WaitOnDevice wait);
 
 } // namespace lumeq

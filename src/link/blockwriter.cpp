@@ -19,8 +19,26 @@ Bytes reportBuffer(std::size_t reportLength) {
     return Bytes(std::max(reportLength, kDataReportSize), 0x00);
 }
 
+// One attempt of the confirmation poll: true when a report was read into the buffer.
+using PollOnce = std::function<bool(Bytes& buffer)>;
+
+PollOnce sleepThenRead(StickAccess& stick, const SleepMs& sleepMs) {
+    return [&stick, &sleepMs](Bytes& buffer) {
+        if (sleepMs)
+            sleepMs(kConfirmationPollMs);
+        return stick.readData(buffer);
+    };
+}
+
+// An attempt lasts the same 5 ms, but ends the moment a report arrives.
+PollOnce waitOnDevice(StickAccess& stick) {
+    return [&stick](Bytes& buffer) {
+        return stick.waitForReport(buffer, kConfirmationPollMs) == StickAccess::Wait::Report;
+    };
+}
+
 template <typename Machine>
-void executeStep(StickAccess& stick, Machine& machine, Bytes& buffer, const SleepMs& sleepMs) {
+void executeStep(StickAccess& stick, Machine& machine, Bytes& buffer, const PollOnce& poll) {
     switch (machine.next()) {
     case LinkAction::Write:
         stick.writeData(machine.reportToWrite());
@@ -31,10 +49,8 @@ void executeStep(StickAccess& stick, Machine& machine, Bytes& buffer, const Slee
         machine.advance();
         break;
     case LinkAction::Poll: {
-        if (sleepMs)
-            sleepMs(kConfirmationPollMs);
         std::fill(buffer.begin(), buffer.end(), 0x00);
-        if (stick.readData(buffer))
+        if (poll(buffer))
             machine.polled(std::span<const std::uint8_t>(buffer));
         else
             machine.polled(std::nullopt);
@@ -43,6 +59,19 @@ void executeStep(StickAccess& stick, Machine& machine, Bytes& buffer, const Slee
     case LinkAction::Done:
         break;
     }
+}
+
+bool checkConfirmations(std::size_t reportLength, std::uint16_t address, int maxPolls, const PollOnce& poll) {
+    Bytes buffer = reportBuffer(reportLength);
+    for (int attempt = 0; attempt < maxPolls; ++attempt) {
+        std::fill(buffer.begin(), buffer.end(), 0x00);
+        if (!poll(buffer))
+            continue;
+        const Confirmation confirmation = checkConfirmation(buffer, address);
+        if (confirmation != Confirmation::NotAConfirmation)
+            return confirmation != Confirmation::Confirmed;
+    }
+    return true;
 }
 
 } // namespace
@@ -137,25 +166,27 @@ void BlockWriter::polled(std::optional<std::span<const std::uint8_t>> report) {
 BlockWriteOutcome runBlockWrite(StickAccess& stick, BlockWriter& writer, std::size_t reportLength,
                                 const SleepMs& sleepMs) {
     Bytes buffer = reportBuffer(reportLength);
+    const PollOnce poll = sleepThenRead(stick, sleepMs);
     while (writer.next() != LinkAction::Done)
-        executeStep(stick, writer, buffer, sleepMs);
+        executeStep(stick, writer, buffer, poll);
+    return writer.outcome();
+}
+
+BlockWriteOutcome runBlockWrite(StickAccess& stick, BlockWriter& writer, std::size_t reportLength, WaitOnDevice) {
+    Bytes buffer = reportBuffer(reportLength);
+    const PollOnce poll = waitOnDevice(stick);
+    while (writer.next() != LinkAction::Done)
+        executeStep(stick, writer, buffer, poll);
     return writer.outcome();
 }
 
 bool transferCheck(StickAccess& stick, std::uint16_t address, std::size_t reportLength, const SleepMs& sleepMs,
                    int maxPolls) {
-    Bytes buffer = reportBuffer(reportLength);
-    for (int attempt = 0; attempt < maxPolls; ++attempt) {
-        if (sleepMs)
-            sleepMs(kConfirmationPollMs);
-        std::fill(buffer.begin(), buffer.end(), 0x00);
-        if (!stick.readData(buffer))
-            continue;
-        const Confirmation confirmation = checkConfirmation(buffer, address);
-        if (confirmation != Confirmation::NotAConfirmation)
-            return confirmation != Confirmation::Confirmed;
-    }
-    return true;
+    return checkConfirmations(reportLength, address, maxPolls, sleepThenRead(stick, sleepMs));
+}
+
+bool transferCheck(StickAccess& stick, std::uint16_t address, std::size_t reportLength, WaitOnDevice, int maxPolls) {
+    return checkConfirmations(reportLength, address, maxPolls, waitOnDevice(stick));
 }
 
 TransferPlanResult planTransfer(const TransferRequest& request) {
@@ -297,8 +328,17 @@ void TransferRun::polled(std::optional<std::span<const std::uint8_t>> report) {
 
 TransferResult runTransfer(StickAccess& stick, TransferRun& run, std::size_t reportLength, const SleepMs& sleepMs) {
     Bytes buffer = reportBuffer(reportLength);
+    const PollOnce poll = sleepThenRead(stick, sleepMs);
     while (run.next() != LinkAction::Done)
-        executeStep(stick, run, buffer, sleepMs);
+        executeStep(stick, run, buffer, poll);
+    return run.result();
+}
+
+TransferResult runTransfer(StickAccess& stick, TransferRun& run, std::size_t reportLength, WaitOnDevice) {
+    Bytes buffer = reportBuffer(reportLength);
+    const PollOnce poll = waitOnDevice(stick);
+    while (run.next() != LinkAction::Done)
+        executeStep(stick, run, buffer, poll);
     return run.result();
 }
 

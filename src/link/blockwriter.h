@@ -2,9 +2,10 @@
 // Writing a module: one block (request, one ignored read, sixteen data reports, then polling for the
 // module's confirmation), the whole Transfer of module mode as a plan of blocks, and Erase ALL.
 //
-// The state machines take the results of reads and say what to do next; they never wait. The window
-// polls every 5 ms without processing events, the command line sleeps in a loop: runBlockWrite and
-// runTransfer do that with an injected sleep, so both execute exactly the same steps.
+// The state machines take the results of reads and say what to do next; they never wait. The window and
+// the command line poll for a confirmation up to 201 times, each attempt waiting up to 5 ms on the device
+// and ending the moment a report arrives (WaitOnDevice), without processing events; tests run the same
+// steps with an injected sleep and plain reads (SleepMs).
 
 #include "link/blockreader.h"
 #include "link/frames.h"
@@ -93,20 +94,20 @@ private:
 // Sleeps the given number of milliseconds (the window: a plain sleep; tests: nothing).
 using SleepMs = std::function<void(int)>;
 
-// Executes a block write on the stick. `reportLength` is the input report length.
+// Executes a block write on the stick. `reportLength` is the input report length. With SleepMs each poll
+// sleeps 5 ms and then reads once; with WaitOnDevice it waits up to 5 ms for a report.
 BlockWriteOutcome runBlockWrite(StickAccess& stick, BlockWriter& writer, std::size_t reportLength,
                                 const SleepMs& sleepMs);
+BlockWriteOutcome runBlockWrite(StickAccess& stick, BlockWriter& writer, std::size_t reportLength, WaitOnDevice wait);
 
 // The confirmation check on its own: polls until a confirmation report arrives or all polls pass. True
 // when the write of the block at `address` failed.
 bool transferCheck(StickAccess& stick, std::uint16_t address, std::size_t reportLength, const SleepMs& sleepMs,
                    int maxPolls = kConfirmationPolls);
+bool transferCheck(StickAccess& stick, std::uint16_t address, std::size_t reportLength, WaitOnDevice wait,
+                   int maxPolls = kConfirmationPolls);
 
 // ---- Transfer in module mode ----
-
-// The firmware image the program carries: 12288 bytes, blocks 0..95 at module addresses 0x0200..0x31FF.
-// No firmware is longer; the block after its last one would be 0x3200, well below slot M2 (0x4000).
-constexpr std::size_t kFirmwareImageSize = 12288;
 
 // Firmware to write with a Transfer (when an update is due): the image buffer (0xFF where the container
 // does not fill it), the number of firmware bytes (at most kFirmwareImageSize) and the version N for the
@@ -196,6 +197,7 @@ private:
 };
 
 TransferResult runTransfer(StickAccess& stick, TransferRun& run, std::size_t reportLength, const SleepMs& sleepMs);
+TransferResult runTransfer(StickAccess& stick, TransferRun& run, std::size_t reportLength, WaitOnDevice wait);
 
 // ---- Checking a Transfer by reading the module back ----
 

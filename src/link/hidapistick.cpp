@@ -59,7 +59,7 @@ HidapiStick::HidapiStick(std::vector<std::string> libraryNames)
         // A loaded library stays loaded for the life of the process; the QLibrary object need not.
         QLibrary library(QString::fromStdString(name), 0);
         if (!library.load()) {
-            lastError_ = library.errorString().toStdString();
+            setError(library.errorString().toStdString());
             continue;
         }
         if (start(resolveAll(library), name))
@@ -76,20 +76,20 @@ HidapiStick::HidapiStick(const HidapiFunctions& functions, std::string name)
 
 bool HidapiStick::start(const HidapiFunctions& functions, std::string name) {
     if (const char* missing = functions.firstMissing()) {
-        lastError_ = name + " lacks " + missing;
+        setError(name + " lacks " + missing);
         return false;
     }
     std::lock_guard lock(initMutex());
     int& users = initUsers()[functions.init];
     if (users == 0 && functions.init() != 0) {
-        lastError_ = name + ": hid_init failed";
+        setError(name + ": hid_init failed");
         return false;
     }
     ++users;
     hid_ = functions;
     name_ = std::move(name);
     loaded_ = true;
-    lastError_.clear();
+    setError({});
     return true;
 }
 
@@ -107,16 +107,29 @@ bool HidapiStick::libraryLoaded() const {
 }
 
 std::string HidapiStick::description() const {
-    if (!loaded_)
-        return "hidapi not loaded" + (lastError_.empty() ? std::string() : ": " + lastError_);
+    if (!loaded_) {
+        const std::string error = lastError();
+        return "hidapi not loaded" + (error.empty() ? std::string() : ": " + error);
+    }
     return name_;
+}
+
+std::string HidapiStick::lastError() const {
+    std::lock_guard lock(errorMutex_);
+    return lastError_;
+}
+
+void HidapiStick::setError(std::string text) {
+    std::lock_guard lock(errorMutex_);
+    lastError_ = std::move(text);
 }
 
 void HidapiStick::noteError(const char* what) {
     const wchar_t* text = hid_.error(device_);
-    lastError_ = what;
+    std::string error = what;
     if (text != nullptr)
-        lastError_ += ": " + QString::fromWCharArray(text).toStdString();
+        error += ": " + QString::fromWCharArray(text).toStdString();
+    setError(std::move(error));
 }
 
 bool HidapiStick::findHidDevice(std::uint16_t vendorId, std::uint16_t productId) {
@@ -138,7 +151,11 @@ bool HidapiStick::findHidDevice(std::uint16_t vendorId, std::uint16_t productId)
         noteError("cannot open the stick");
         return false;
     }
-    device_ = device;
+    {
+        std::lock_guard lock(deviceMutex_);
+        device_ = device;
+        lost_ = false;
+    }
     takeReportLengths(path);
     return true;
 }
@@ -169,38 +186,55 @@ void HidapiStick::takeReportLengths(const std::string& devicePath) {
 }
 
 void HidapiStick::writeData(std::span<const std::uint8_t> report) {
-    if (device_ == nullptr)
+    std::lock_guard lock(deviceMutex_);
+    if (device_ == nullptr || lost_)
         return;
     // hidapi takes the report ID first (0 for a device without report IDs), then the report.
-    transfer_.assign(static_cast<std::size_t>(outputLength_) + 1, 0);
-    transfer_[0] = outputReportId_;
+    writeBuffer_.assign(static_cast<std::size_t>(outputLength_) + 1, 0);
+    writeBuffer_[0] = outputReportId_;
     const std::size_t count = std::min(report.size(), static_cast<std::size_t>(outputLength_));
-    std::copy_n(report.begin(), count, transfer_.begin() + 1);
-    if (hid_.write(device_, transfer_.data(), transfer_.size()) < 0) {
+    std::copy_n(report.begin(), count, writeBuffer_.begin() + 1);
+    if (hid_.write(device_, writeBuffer_.data(), writeBuffer_.size()) < 0) {
         noteError("write to the stick failed");
-        closeDevice();
+        // A reader thread may be waiting on the handle: the next read closes it.
+        lost_ = true;
     }
 }
 
 bool HidapiStick::readData(std::span<std::uint8_t> buffer) {
-    if (device_ == nullptr)
-        return false;
-    const std::size_t idBytes = inputReportIds_ ? 1 : 0;
-    transfer_.assign(static_cast<std::size_t>(inputLength_) + idBytes, 0);
-    const int received = hid_.readTimeout(device_, transfer_.data(), transfer_.size(), 0);
-    if (received < 0) {
-        noteError("read from the stick failed");
+    return waitForReport(buffer, 0) == Wait::Report;
+}
+
+StickAccess::Wait HidapiStick::waitForReport(std::span<std::uint8_t> buffer, int timeoutMs) {
+    // Only the reading thread, findHidDevice and closeDevice change the handle, and the last two never run
+    // while a reader waits: reading it here needs no lock.
+    HidDevice* device = device_;
+    if (device == nullptr)
+        return Wait::Nothing;
+    if (lost_) {
         closeDevice();
-        return false;
+        return Wait::Lost;
+    }
+    const std::size_t idBytes = inputReportIds_ ? 1 : 0;
+    readBuffer_.assign(static_cast<std::size_t>(inputLength_) + idBytes, 0);
+    const int received = hid_.readTimeout(device, readBuffer_.data(), readBuffer_.size(), std::max(timeoutMs, 0));
+    if (received < 0) {
+        {
+            std::lock_guard lock(deviceMutex_);
+            noteError("read from the stick failed");
+        }
+        closeDevice();
+        return Wait::Lost;
     }
     if (received == 0)
-        return false;
+        return Wait::Nothing;
     const std::size_t count = std::min(buffer.size(), static_cast<std::size_t>(inputLength_));
-    std::copy_n(transfer_.begin() + static_cast<std::ptrdiff_t>(idBytes), count, buffer.begin());
-    return true;
+    std::copy_n(readBuffer_.begin() + static_cast<std::ptrdiff_t>(idBytes), count, buffer.begin());
+    return Wait::Report;
 }
 
 void HidapiStick::closeDevice() {
+    std::lock_guard lock(deviceMutex_);
     if (device_ == nullptr)
         return;
     hid_.close(device_);
@@ -208,13 +242,14 @@ void HidapiStick::closeDevice() {
 }
 
 bool HidapiStick::setFeature(std::span<const std::uint8_t> report) {
-    if (device_ == nullptr || hid_.sendFeatureReport == nullptr || featureLength_ <= 0)
+    std::lock_guard lock(deviceMutex_);
+    if (device_ == nullptr || lost_ || hid_.sendFeatureReport == nullptr || featureLength_ <= 0)
         return false;
-    transfer_.assign(static_cast<std::size_t>(featureLength_) + 1, 0);
-    transfer_[0] = featureReportId_;
+    writeBuffer_.assign(static_cast<std::size_t>(featureLength_) + 1, 0);
+    writeBuffer_[0] = featureReportId_;
     const std::size_t count = std::min(report.size(), static_cast<std::size_t>(featureLength_));
-    std::copy_n(report.begin(), count, transfer_.begin() + 1);
-    if (hid_.sendFeatureReport(device_, transfer_.data(), transfer_.size()) < 0) {
+    std::copy_n(report.begin(), count, writeBuffer_.begin() + 1);
+    if (hid_.sendFeatureReport(device_, writeBuffer_.data(), writeBuffer_.size()) < 0) {
         noteError("feature report to the stick failed");
         return false;
     }

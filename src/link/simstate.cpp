@@ -255,6 +255,10 @@ private:
             readNumber(key, value, 0, 255, stick.featureReportLength);
         else if (name == "firmwareversion")
             readNumber(key, value, 0, 255, stick.firmwareVersion);
+        else if (name == "receivedfirmwarebytes")
+            readNumber(key, value, 0, 1'000'000, stick.receivedFirmwareBytes);
+        else if (name == "receivedfirmwarecrc")
+            readNumber(key, value, 0, 0xFFFF, stick.receivedFirmwareCrc);
         else if (name == "devicenumber") {
             if (!parseHexBytes(value, stick.deviceNumber))
                 warn(std::string(key) + "=" + quoted(value) + " is not 4 bytes in hexadecimal; using " +
@@ -283,6 +287,16 @@ private:
             readNumber(key, value, -65535, 65535, faults.confirmAddressOffset);
         else if (name == "delayperreportms")
             readNumber(key, value, 0, 60'000, faults.delayPerReportMs);
+        else if (name == "refuseblockaddress")
+            readNumber(key, value, -1, 0xFFFF, faults.refuseBlockAddress);
+        else if (name == "refusewrites")
+            readNumber(key, value, 0, 1'000'000, faults.refuseWrites);
+        else if (name == "badreadcrc")
+            readNumber(key, value, 0, 1'000'000, faults.badReadCrc);
+        else if (name == "refusefirmwareframe")
+            readNumber(key, value, 0, 1'000'000, faults.refuseFirmwareFrame);
+        else if (name == "unplugafter")
+            readNumber(key, value, -1, 1'000'000'000, faults.unplugAfter);
         else
             unknownKey(key);
     }
@@ -350,7 +364,10 @@ std::string SimState::toText() const {
     text += "FeatureReportLength=" + std::to_string(stick.featureReportLength) + "\n";
     text += "DeviceNumber=" + hexBytes(stick.deviceNumber, "") + "\n";
     text += "# 255: the stick reports no firmware version\n";
-    text += "FirmwareVersion=" + std::to_string(stick.firmwareVersion) + "\n\n";
+    text += "FirmwareVersion=" + std::to_string(stick.firmwareVersion) + "\n";
+    text += "# What the last firmware update delivered: bytes received and their CRC-16\n";
+    text += "ReceivedFirmwareBytes=" + std::to_string(stick.receivedFirmwareBytes) + "\n";
+    text += "ReceivedFirmwareCrc=0x" + hex(stick.receivedFirmwareCrc, 4) + "\n\n";
 
     text += "[Module]\n";
     text += "Present=" + std::string(yesNo(module.present)) + "\n\n";
@@ -361,7 +378,15 @@ std::string SimState::toText() const {
     text += "LoseAnswersAfter=" + std::to_string(faults.loseAnswersAfter) + "\n";
     text += "ConfirmStatus=" + std::to_string(faults.confirmStatus) + "\n";
     text += "ConfirmAddressOffset=" + std::to_string(faults.confirmAddressOffset) + "\n";
-    text += "DelayPerReportMs=" + std::to_string(faults.delayPerReportMs) + "\n\n";
+    text += "DelayPerReportMs=" + std::to_string(faults.delayPerReportMs) + "\n";
+    text += "# Module: the block written at this address is refused (-1: none)\n";
+    text += "RefuseBlockAddress=" + std::to_string(faults.refuseBlockAddress) + "\n";
+    text += "# Stick alone: refused write frames, read answers with a wrong CRC, the refused firmware frame\n";
+    text += "# (0: none), output reports before the stick is unplugged (-1: never)\n";
+    text += "RefuseWrites=" + std::to_string(faults.refuseWrites) + "\n";
+    text += "BadReadCrc=" + std::to_string(faults.badReadCrc) + "\n";
+    text += "RefuseFirmwareFrame=" + std::to_string(faults.refuseFirmwareFrame) + "\n";
+    text += "UnplugAfter=" + std::to_string(faults.unplugAfter) + "\n\n";
 
     text += "[StickMemory]\n";
     for (std::size_t address = 0; address < kSimStickMemorySize; address += kRowLength)

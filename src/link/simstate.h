@@ -6,9 +6,11 @@
 // The file is INI-like text:
 //
 //   [Stick]          Present, InputReportLength, OutputReportLength, FeatureReportLength,
-//                    DeviceNumber (8 hex digits), FirmwareVersion (0..255; 255: the stick reports none)
+//                    DeviceNumber (8 hex digits), FirmwareVersion (0..255; 255: the stick reports none),
+//                    ReceivedFirmwareBytes, ReceivedFirmwareCrc (what the last firmware update delivered)
 //   [Module]         Present
-//   [Faults]         NoAnswer, LoseAnswersAfter, ConfirmStatus, ConfirmAddressOffset, DelayPerReportMs
+//   [Faults]         NoAnswer, LoseAnswersAfter, ConfirmStatus, ConfirmAddressOffset, DelayPerReportMs,
+//                    RefuseBlockAddress, RefuseWrites, BadReadCrc, RefuseFirmwareFrame, UnplugAfter
 //   [StickMemory]    rows "00=FF FF ..." of 16 bytes, addresses 00 to F0
 //   [ModuleMemory]   rows "FF80=8A 65 ..." of 16 bytes; rows not listed hold FF
 //
@@ -53,6 +55,10 @@ struct SimStick {
     std::uint8_t firmwareVersion = 0xFF;
     // The stick's device memory: configuration image in bytes 0 to 127, operating log in 247 to 254.
     std::array<std::uint8_t, kSimStickMemorySize> memory = detail::filledWithFF<kSimStickMemorySize>();
+    // The firmware the last update sent (records of 72 bytes, as received) up to the reset frame: its
+    // length and CRC-16. 0 and 0 before any update.
+    int receivedFirmwareBytes = 0;
+    std::uint16_t receivedFirmwareCrc = 0;
 
     bool operator==(const SimStick&) const = default;
 };
@@ -77,6 +83,21 @@ struct SimFaults {
     int confirmAddressOffset = 0;
     // Each answer report becomes readable this many milliseconds after the one before.
     int delayPerReportMs = 0;
+    // The module confirms the write of the block at this address with status 0 and does not store it
+    // (for instance 0x0200, the first firmware block); -1: none.
+    int refuseBlockAddress = -1;
+    // Stick alone: the first N write memory and write EE frames since the stick was found are refused
+    // (B2 55, B2 57).
+    int refuseWrites = 0;
+    // Stick alone: the first N read memory answers since the stick was found carry a wrong CRC.
+    int badReadCrc = 0;
+    // Stick alone: the Nth firmware frame since the stick was found is refused (B2 59 in phases 1 and 2,
+    // B2 5B in phase 3); 0: none.
+    int refuseFirmwareFrame = 0;
+    // After this many output reports since the stick was found the stick is unplugged: the state file
+    // then says Present=false, nothing more is answered and the program reads that the stick is lost;
+    // -1: never.
+    int unplugAfter = -1;
 
     bool operator==(const SimFaults&) const = default;
 };

@@ -1,5 +1,7 @@
 #include "link/simulatedstick.h"
 
+#include "model/crc16.h"
+
 #include <algorithm>
 #include <array>
 
@@ -14,6 +16,24 @@ constexpr std::uint8_t kModuleEraseAll = 0xFC;
 constexpr std::uint8_t kBlockLength = 128;
 constexpr std::size_t kDataReportLength = 8;
 
+// Stick frames: CA C5 code ...; answers B2 code ...
+constexpr std::uint8_t kStickMark0 = 0xCA;
+constexpr std::uint8_t kStickMark1 = 0xC5;
+constexpr std::uint8_t kAnswerMark = 0xB2;
+constexpr std::uint8_t kReadMemory = 0x02;
+constexpr std::uint8_t kWriteMemory = 0x04;
+constexpr std::uint8_t kWriteEe = 0x05;
+constexpr std::uint8_t kFirmwarePart = 0x08;
+constexpr std::uint8_t kReset = 0x0E;
+constexpr std::size_t kEeAreaEnd = 120; // the write EE frames cover bytes 0..119
+constexpr std::size_t kAnswerDataStart = 6;
+constexpr std::size_t kFirmwarePartData = 26;
+constexpr std::size_t kFirmwareLastPartData = 20;
+
+std::uint16_t word(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
 } // namespace
 
 SimulatedStick::SimulatedStick(std::string statePath, Clock clock)
@@ -24,7 +44,8 @@ std::chrono::steady_clock::time_point SimulatedStick::now() const {
 }
 
 bool SimulatedStick::findHidDevice(std::uint16_t vendorId, std::uint16_t productId) {
-    closeDevice();
+    std::lock_guard lock(mutex_);
+    close();
     if (vendorId != kStickVendorId || productId != kStickProductId) {
         lastError_ = "the simulator only offers the programming stick";
         return false;
@@ -44,24 +65,85 @@ bool SimulatedStick::findHidDevice(std::uint16_t vendorId, std::uint16_t product
     return true;
 }
 
+int SimulatedStick::getInputReportLength() {
+    std::lock_guard lock(mutex_);
+    return state_->stick.inputReportLength;
+}
+
+int SimulatedStick::getOutputReportLength() {
+    std::lock_guard lock(mutex_);
+    return state_->stick.outputReportLength;
+}
+
+int SimulatedStick::getFeatureReportLength() {
+    std::lock_guard lock(mutex_);
+    return state_->stick.featureReportLength;
+}
+
+std::size_t SimulatedStick::pendingReports() const {
+    std::lock_guard lock(mutex_);
+    return pending_.size();
+}
+
+bool SimulatedStick::receivingBlock() const {
+    std::lock_guard lock(mutex_);
+    return incomingAddress_.has_value();
+}
+
+std::optional<std::chrono::steady_clock::time_point> SimulatedStick::nextDue() const {
+    std::lock_guard lock(mutex_);
+    if (pending_.empty())
+        return std::nullopt;
+    return pending_.front().due;
+}
+
+bool SimulatedStick::unplugged() const {
+    std::lock_guard lock(mutex_);
+    return unplugged_;
+}
+
 void SimulatedStick::writeData(std::span<const std::uint8_t> report) {
+    std::unique_lock lock(mutex_);
     if (!open_)
         return;
+    ++reportsTaken_;
+    const int unplugAfter = state_->faults.unplugAfter;
+    if (unplugAfter >= 0 && reportsTaken_ >= unplugAfter) {
+        unplug();
+        lock.unlock();
+        queued_.notify_all();
+        return;
+    }
     // The devices see the report as it travels: cut or padded with zeros to the output report length.
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(state_->stick.outputReportLength), 0);
     std::copy_n(report.begin(), std::min(report.size(), frame.size()), frame.begin());
 
+    const std::size_t queuedBefore = pending_.size();
     if (incomingAddress_) {
         // While a block write is in progress every report is data, whatever it starts with.
         receiveBlockData(frame);
-        return;
-    }
-    if (frame.size() >= 2 && frame[0] == 0xAA && frame[1] == 0x55) {
+    } else if (frame.size() >= 2 && frame[0] == 0xAA && frame[1] == 0x55) {
         std::array<std::uint8_t, kModuleFrameLength> moduleFrame{};
         std::copy_n(frame.begin(), std::min(frame.size(), moduleFrame.size()), moduleFrame.begin());
         receiveModuleFrame(moduleFrame);
+    } else if (frame.size() >= 3 && frame[0] == kStickMark0 && frame[1] == kStickMark1 && !state_->module.present &&
+               !state_->faults.noAnswer) {
+        receiveStickFrame(frame);
     }
-    // Stick frames (CA C5 ...) are not answered yet.
+    const bool woke = pending_.size() != queuedBefore;
+    lock.unlock();
+    if (woke)
+        queued_.notify_all();
+}
+
+void SimulatedStick::unplug() {
+    unplugged_ = true;
+    open_ = false;
+    pending_.clear();
+    incomingAddress_.reset();
+    incoming_.clear();
+    state_->stick.present = false;
+    saveState();
 }
 
 void SimulatedStick::receiveModuleFrame(std::span<const std::uint8_t, 8> frame) {
@@ -70,11 +152,12 @@ void SimulatedStick::receiveModuleFrame(std::span<const std::uint8_t, 8> frame) 
         return;
     if (!state_->module.present) {
         // Without a module the stick itself answers the first read, which tells the program that it
-        // talks to the stick alone.
+        // talks to the stick alone; then it says who it is.
         if (command == kModuleReadBlock && !stickAnsweredRead_) {
             stickAnsweredRead_ = true;
-            const std::uint8_t answer[] = {0xB2, 0x50};
+            const std::uint8_t answer[] = {kAnswerMark, 0x50};
             queueReport(answer);
+            queueIdentification();
         }
         return;
     }
@@ -103,15 +186,20 @@ void SimulatedStick::receiveBlockData(std::span<const std::uint8_t> report) {
         return;
     const std::uint16_t address = *incomingAddress_;
     incomingAddress_.reset();
-    state_->setModuleBytes(address, incoming_);
+    const bool refused = state_->faults.refuseBlockAddress == address;
+    if (!refused)
+        state_->setModuleBytes(address, incoming_);
     incoming_.clear();
-    saveState();
 
     const auto confirmed = static_cast<std::uint16_t>((address + state_->faults.confirmAddressOffset) & 0xFFFF);
     const std::uint8_t confirmation[] = {0xC0, 0x33, static_cast<std::uint8_t>(confirmed & 0xFF),
                                          static_cast<std::uint8_t>(confirmed >> 8),
-                                         static_cast<std::uint8_t>(state_->faults.confirmStatus)};
+                                         static_cast<std::uint8_t>(refused ? 0 : state_->faults.confirmStatus)};
+    // The answer's time runs from the report that completed the block; the file is written meanwhile (under
+    // the lock, so nobody reads the answer before the file holds the block).
     queueReport(confirmation);
+    if (!refused)
+        saveState();
 }
 
 void SimulatedStick::eraseAll() {
@@ -136,6 +224,120 @@ void SimulatedStick::answerReadBlock(std::uint16_t address) {
     }
 }
 
+void SimulatedStick::queueIdentification() {
+    const SimStick& stick = state_->stick;
+    const std::uint8_t identification[] = {
+        kAnswerMark,           0x5F, stick.deviceNumber[0], stick.deviceNumber[1], stick.deviceNumber[2],
+        stick.deviceNumber[3], 0x00, stick.firmwareVersion};
+    queueReport(identification);
+}
+
+void SimulatedStick::receiveStickFrame(std::span<const std::uint8_t> frame) {
+    switch (frame[2]) {
+    case kReadMemory:
+        answerReadMemory(frame);
+        break;
+    case kWriteMemory:
+        receiveMemoryWrite(frame, false);
+        break;
+    case kWriteEe:
+        receiveMemoryWrite(frame, true);
+        break;
+    case kFirmwarePart:
+        receiveFirmwarePart(frame);
+        break;
+    case kReset:
+        receiveReset();
+        break;
+    default:
+        break; // not a command the stick knows
+    }
+}
+
+void SimulatedStick::answerReadMemory(std::span<const std::uint8_t> frame) {
+    if (frame.size() < 5)
+        return;
+    const std::uint8_t address = frame[3];
+    const std::size_t room = static_cast<std::size_t>(state_->stick.inputReportLength) > kAnswerDataStart
+                                 ? static_cast<std::size_t>(state_->stick.inputReportLength) - kAnswerDataStart
+                                 : 0;
+    const std::size_t count = std::min({std::size_t{frame[4]}, kSimStickMemorySize - address, room});
+    std::vector<std::uint8_t> answer = {kAnswerMark, 0x52, 0x00, 0x00, address, static_cast<std::uint8_t>(count)};
+    answer.insert(answer.end(), state_->stick.memory.begin() + address,
+                  state_->stick.memory.begin() + static_cast<std::ptrdiff_t>(address + count));
+    std::uint16_t crc = crc16(std::span<const std::uint8_t>(answer).subspan(4));
+    if (badCrcsSent_ < state_->faults.badReadCrc) {
+        ++badCrcsSent_;
+        crc = static_cast<std::uint16_t>(crc ^ 0xFFFF);
+    }
+    answer[2] = static_cast<std::uint8_t>(crc & 0xFF);
+    answer[3] = static_cast<std::uint8_t>(crc >> 8);
+    queueReport(answer);
+}
+
+// CA C5 code crc-lo crc-hi address count data...: the CRC covers address, count and data.
+void SimulatedStick::receiveMemoryWrite(std::span<const std::uint8_t> frame, bool ee) {
+    const std::uint8_t accepted = ee ? 0x56 : 0x54;
+    const std::uint8_t refusedCode = ee ? 0x57 : 0x55;
+    bool refused = frame.size() < 7;
+    std::size_t count = 0;
+    std::uint8_t address = 0;
+    if (!refused) {
+        address = frame[5];
+        count = frame[6];
+        refused = 7 + count > frame.size() || word(frame, 3) != crc16(frame.subspan(5, 2 + count));
+    }
+    if (!refused && writesRefused_ < state_->faults.refuseWrites) {
+        ++writesRefused_;
+        refused = true;
+    }
+    if (refused) {
+        const std::uint8_t answer[] = {kAnswerMark, refusedCode};
+        queueReport(answer);
+        return;
+    }
+    const std::size_t stored = std::min(count, kSimStickMemorySize - address);
+    std::copy_n(frame.begin() + 7, stored, state_->stick.memory.begin() + address);
+    const std::uint8_t answer[] = {kAnswerMark, accepted};
+    queueReport(answer);
+    // The last write EE frame ends the write: the stick starts afresh and says who it is.
+    if (ee && address + count >= kEeAreaEnd)
+        queueIdentification();
+    // As for a module's block: the answer is timed from the frame, the file written under the lock.
+    saveState();
+}
+
+// CA C5 08 crc-lo crc-hi phase data: 26 bytes in phases 1 and 2, 20 in phase 3; the CRC covers the data.
+void SimulatedStick::receiveFirmwarePart(std::span<const std::uint8_t> frame) {
+    ++firmwareFrames_;
+    const std::uint8_t phase = frame.size() > 5 ? frame[5] : 0;
+    const std::size_t count = phase == 3 ? kFirmwareLastPartData : kFirmwarePartData;
+    bool refused = phase < 1 || phase > 3 || frame.size() < 6 + count ||
+                   word(frame, 3) != crc16(frame.subspan(6, count)) ||
+                   firmwareFrames_ == state_->faults.refuseFirmwareFrame;
+    if (refused) {
+        // The update is broken off: the next one starts from its first record.
+        receivedFirmware_.clear();
+        const std::uint8_t answer[] = {kAnswerMark, static_cast<std::uint8_t>(phase == 3 ? 0x5B : 0x59)};
+        queueReport(answer);
+        return;
+    }
+    receivedFirmware_.insert(receivedFirmware_.end(), frame.begin() + 6,
+                             frame.begin() + static_cast<std::ptrdiff_t>(6 + count));
+    const std::uint8_t answer[] = {kAnswerMark, static_cast<std::uint8_t>(phase == 3 ? 0x5A : 0x58)};
+    queueReport(answer);
+}
+
+void SimulatedStick::receiveReset() {
+    if (!receivedFirmware_.empty()) {
+        state_->stick.receivedFirmwareBytes = static_cast<int>(receivedFirmware_.size());
+        state_->stick.receivedFirmwareCrc = crc16(receivedFirmware_);
+        receivedFirmware_.clear();
+        saveState();
+    }
+    queueIdentification();
+}
+
 void SimulatedStick::queueReport(std::span<const std::uint8_t> bytes) {
     const int lostAfter = state_->faults.loseAnswersAfter;
     if (lostAfter >= 0 && answersProduced_ >= lostAfter)
@@ -149,7 +351,7 @@ void SimulatedStick::queueReport(std::span<const std::uint8_t> bytes) {
     pending_.push_back({std::move(report), lastDue_});
 }
 
-bool SimulatedStick::readData(std::span<std::uint8_t> buffer) {
+bool SimulatedStick::takeReport(std::span<std::uint8_t> buffer) {
     if (!open_ || pending_.empty())
         return false;
     if (pending_.front().due > now())
@@ -160,17 +362,54 @@ bool SimulatedStick::readData(std::span<std::uint8_t> buffer) {
     return true;
 }
 
-void SimulatedStick::closeDevice() {
+bool SimulatedStick::readData(std::span<std::uint8_t> buffer) {
+    std::lock_guard lock(mutex_);
+    return takeReport(buffer);
+}
+
+StickAccess::Wait SimulatedStick::waitForReport(std::span<std::uint8_t> buffer, int timeoutMs) {
+    if (clock_)
+        return StickAccess::waitForReport(buffer, timeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (unplugged_)
+            return Wait::Lost;
+        if (takeReport(buffer))
+            return Wait::Report;
+        const auto current = std::chrono::steady_clock::now();
+        if (current >= deadline)
+            return Wait::Nothing;
+        auto wake = deadline;
+        if (open_ && !pending_.empty())
+            wake = std::min(wake, pending_.front().due);
+        queued_.wait_until(lock, wake);
+    }
+}
+
+void SimulatedStick::close() {
     open_ = false;
+    unplugged_ = false;
     stickAnsweredRead_ = false;
     pending_.clear();
     lastDue_ = {};
     answersProduced_ = 0;
+    reportsTaken_ = 0;
+    writesRefused_ = 0;
+    badCrcsSent_ = 0;
+    firmwareFrames_ = 0;
+    receivedFirmware_.clear();
     incomingAddress_.reset();
     incoming_.clear();
 }
 
+void SimulatedStick::closeDevice() {
+    std::lock_guard lock(mutex_);
+    close();
+}
+
 bool SimulatedStick::setFeature(std::span<const std::uint8_t> /*report*/) {
+    std::lock_guard lock(mutex_);
     return open_ && state_->stick.featureReportLength > 0;
 }
 

@@ -5,7 +5,22 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 namespace lumeq {
+
+StickAccess::Wait StickAccess::waitForReport(std::span<std::uint8_t> buffer, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        if (readData(buffer))
+            return Wait::Report;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return Wait::Nothing;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
 
 std::unique_ptr<StickAccess> createStickAccess() {
     const QString statePath = qEnvironmentVariable("LUMEQ_SIMULATOR");

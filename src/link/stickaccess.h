@@ -36,6 +36,21 @@ public:
     virtual bool readData(std::span<std::uint8_t> buffer) = 0;
     virtual void closeDevice() = 0;
     virtual bool setFeature(std::span<const std::uint8_t> report) = 0;
+
+    enum class Wait {
+        Report,  // an input report was copied to the buffer
+        Nothing, // none came within the time
+        Lost,    // the stick is gone (unplugged, or reading failed); it stays gone until findHidDevice
+    };
+    // Waits up to `timeoutMs` for an input report and copies it as readData does; 0 takes only one that is
+    // already waiting. A report is taken the moment it arrives. The default polls readData every
+    // millisecond and never reports the stick lost.
+    virtual Wait waitForReport(std::span<std::uint8_t> buffer, int timeoutMs);
+    // True when waitForReport and readData may run on a reader thread while another thread calls writeData.
+    // findHidDevice and closeDevice must never run while a reader thread waits.
+    virtual bool concurrentReads() const { return false; }
+    // The simulated stick of a state file (LUMEQ_SIMULATOR), not a real device.
+    virtual bool simulated() const { return false; }
 };
 
 // The stick the program uses: the simulator when LUMEQ_SIMULATOR names a state file, otherwise hidapi.

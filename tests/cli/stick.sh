@@ -73,6 +73,22 @@ if [ -f "$firmware" ]; then
     expect_out "stick update-fw built in" "the built-in 60 Hz firmware"
     check "stick update-fw corrupted" 1 "$cli" stick update-fw "$work/corrupted.qfw"
     expect_err "stick update-fw corrupted" "CRC does not hold"
+    # 97 data lines: more than the firmware image holds, refused before anything is read.
+    { cat "$firmware"; for _ in $(seq 48); do sed -n 2p "$firmware"; done; } >"$work/many.qfw"
+    check "fw check of 97 lines" 1 "$cli" fw check "$work/many.qfw"
+    expect_err "fw check of 97 lines" "File is corrupted! (97 data lines"
+
+    # The stick refuses a record, or is pulled out, in the middle of the update.
+    refusing_fw="$work/refusing_fw.ini"
+    check "sim init refusing firmware" 0 "$cli" sim init "$refusing_fw" --stick-alone --fault RefuseFirmwareFrame=5
+    LUMEQ_SIMULATOR="$refusing_fw" check "stick update-fw refused" 1 "$cli" stick update-fw "$firmware"
+    expect_err "stick update-fw refused" "refused the firmware"
+    pulled="$work/pulled.ini"
+    check "sim init pulled during the update" 0 "$cli" sim init "$pulled" --stick-alone --fault UnplugAfter=40
+    LUMEQ_SIMULATOR="$pulled" check "stick update-fw unplugged" 1 "$cli" stick update-fw "$firmware"
+    expect_err "stick update-fw unplugged" "unplugged during the firmware update"
+    LUMEQ_SIMULATOR="$pulled" check "sim show after the unplugging" 0 "$cli" sim show "$pulled"
+    expect_out "sim show after the unplugging" "Stick:     absent"
 
     # A module: the firmware goes with the slot, the descriptor records it, the blocks read back.
     module="$work/module.ini"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <string>
 #include <vector>
@@ -664,6 +665,59 @@ TEST(ModuleReadSequence, StickAnswerMeansStickMode) {
     EXPECT_EQ(driven.contents.outcome, lumeq::ModuleReadOutcome::StickAlone);
     EXPECT_EQ(driven.passes, 1);
     EXPECT_FALSE(driven.contents.controlBlockRead);
+}
+
+} // namespace
+
+namespace {
+
+// Each block is done with as soon as its last report is in: the next request goes out without waiting for
+// the end of the pass, and no pass is counted meanwhile; the passes still time a silent module out.
+TEST(ModuleReadSequence, BlockDoneWithTheMomentItsLastReportArrives) {
+    lumeq::ModuleReadSequence sequence;
+    sequence.start();
+    const std::vector<Bytes> reports = blockReports(twoSlotControlBlock());
+    for (std::size_t i = 0; i + 1 < reports.size(); ++i) {
+        sequence.reader().receive(reports[i]);
+        const auto step = sequence.afterReport();
+        ASSERT_TRUE(step.request.empty());
+        ASSERT_FALSE(step.finished);
+    }
+    sequence.reader().receive(reports.back());
+    const auto step = sequence.afterReport();
+    EXPECT_FALSE(step.passEnded);
+    EXPECT_EQ(step.request, lumeq::readBlockFrame(0x0000)); // M1 at once
+    EXPECT_EQ(sequence.slotBeingRead(), 1);
+    // The slot's wait counts its own passes from 0.
+    EXPECT_EQ(sequence.endOfPass().pass, 0);
+}
+
+// The command line's read waits on the device: with a module that answers at once it is done in far less
+// than a pass per block, and a silent one still gets its 101 passes.
+TEST(ModuleReadSequence, WaitingOnTheDevice) {
+    QueueStick fast;
+    lumeq::ModuleReadSequence sequence;
+    // A stick that answers each request with the control block of two slots, and then their data.
+    class AnsweringStick : public QueueStick {
+    public:
+        void writeData(std::span<const std::uint8_t> report) override {
+            QueueStick::writeData(report);
+            const Block block = report[4] == 0x80 && report[5] == 0xFF ? twoSlotControlBlock() : Block{};
+            for (const Bytes& r : blockReports(block))
+                queue.push_back(r);
+        }
+    } stick;
+    const auto start = std::chrono::steady_clock::now();
+    const lumeq::ModuleContents contents = lumeq::runModuleRead(stick, sequence, 64, lumeq::WaitOnDevice(1000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    EXPECT_EQ(contents.outcome, lumeq::ModuleReadOutcome::Module);
+    EXPECT_EQ(stick.written.size(), 3u); // control block, M1, M3
+
+    lumeq::ModuleReadSequence silent(4);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(lumeq::runModuleRead(fast, silent, 64, lumeq::WaitOnDevice(2)).outcome,
+              lumeq::ModuleReadOutcome::NoAnswer);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(5 * 2));
 }
 
 } // namespace

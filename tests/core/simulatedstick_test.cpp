@@ -6,6 +6,7 @@
 #include "link/simulatedstick.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
+#include "model/crc16.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,7 +18,9 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 using lumeq::kStickProductId;
@@ -89,6 +92,13 @@ SimState everyFieldChanged() {
     state.faults.confirmStatus = 0;
     state.faults.confirmAddressOffset = -128;
     state.faults.delayPerReportMs = 250;
+    state.stick.receivedFirmwareBytes = 6264;
+    state.stick.receivedFirmwareCrc = 0xBEEF;
+    state.faults.refuseBlockAddress = 0x0280;
+    state.faults.refuseWrites = 3;
+    state.faults.badReadCrc = 2;
+    state.faults.refuseFirmwareFrame = 8;
+    state.faults.unplugAfter = 40;
     return state;
 }
 
@@ -337,13 +347,22 @@ TEST_F(SimulatedStickFile, OverlongOutputReportIsCutAndStillUnderstood) {
 }
 
 TEST_F(SimulatedStickFile, StickAloneAnswersTheFirstReadOnly) {
-    auto stick = foundStick(SimState::stickAlone());
+    SimState state = SimState::stickAlone();
+    state.stick.deviceNumber = {0x12, 0x34, 0xAB, 0xCD};
+    state.stick.firmwareVersion = 71;
+    auto stick = foundStick(state);
     stick->writeData(kReadControlBlock);
     Bytes report(64, 0xEE);
     ASSERT_TRUE(stick->readData(report));
     Bytes expected(64, 0x00);
     expected[0] = 0xB2;
     expected[1] = 0x50;
+    EXPECT_EQ(report, expected);
+    // Then the stick says who it is, unasked: device number, an unused byte, firmware version.
+    ASSERT_TRUE(stick->readData(report));
+    std::fill(expected.begin(), expected.end(), 0x00);
+    for (const auto& [at, byte] : {std::pair{0, 0xB2}, {1, 0x5F}, {2, 0x12}, {3, 0x34}, {4, 0xAB}, {5, 0xCD}, {7, 71}})
+        expected[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(byte);
     EXPECT_EQ(report, expected);
     EXPECT_FALSE(stick->readData(report));
 
@@ -702,6 +721,7 @@ struct FakeHidapi {
     std::deque<Bytes> inbound; // as hidapi delivers them: report ID first when the device uses IDs
     std::vector<Bytes> written;
     bool failReads = false;
+    bool failWrites = false;
     int inits = 0, exits = 0, opens = 0, closes = 0, listed = 0, freed = 0, reads = 0;
 };
 
@@ -734,6 +754,8 @@ protected:
         hid.open = [](unsigned short, unsigned short, const wchar_t*) { return ++fake->opens, fakeDevice(); };
         hid.close = [](lumeq::HidDevice*) { ++fake->closes; };
         hid.write = [](lumeq::HidDevice*, const unsigned char* data, std::size_t length) {
+            if (fake->failWrites)
+                return -1;
             fake->written.emplace_back(data, data + length);
             return static_cast<int>(length);
         };
@@ -865,6 +887,28 @@ TEST_F(HidapiStickFake, ReadErrorLosesTheStickUntilItIsFoundAgain) {
     EXPECT_TRUE(stick->readData(buffer));
 }
 
+// A write that fails only marks the stick lost (a reader thread may wait on the handle); the next read
+// closes the handle and says the stick is lost, until it is found again.
+TEST_F(HidapiStickFake, FailedWriteLosesTheStickAtTheNextRead) {
+    device_.descriptor = plainDescriptor(8, 64);
+    auto stick = foundStick();
+    EXPECT_TRUE(stick->concurrentReads());
+    device_.failWrites = true;
+    stick->writeData(kReadControlBlock);
+    EXPECT_EQ(device_.closes, 0);
+    EXPECT_NE(stick->lastError().find("write to the stick failed"), std::string::npos);
+    device_.failWrites = false;
+    stick->writeData(kReadControlBlock);
+    EXPECT_TRUE(device_.written.empty()); // lost: nothing more goes out
+    Bytes buffer(8);
+    EXPECT_EQ(stick->waitForReport(buffer, 10), lumeq::StickAccess::Wait::Lost);
+    EXPECT_EQ(device_.closes, 1);
+    EXPECT_EQ(device_.reads, 0);
+    ASSERT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
+    device_.inbound = {{0xB2, 0x50}};
+    EXPECT_EQ(stick->waitForReport(buffer, 10), lumeq::StickAccess::Wait::Report);
+}
+
 TEST_F(HidapiStickFake, PollingOpensOneHandleAndFreesEveryList) {
     device_.descriptor = plainDescriptor(8, 64);
     {
@@ -896,6 +940,145 @@ TEST_F(HidapiStickFake, MissingRequiredFunctionMeansNotLoaded) {
     EXPECT_FALSE(stick.findHidDevice(kStickVendorId, kStickProductId));
     EXPECT_EQ(device_.inits, 0);
     EXPECT_EQ(device_.listed, 0);
+}
+
+} // namespace
+
+namespace {
+
+// ---- The stick alone: stick frames ----
+
+// A stick alone past its identification, with a patterned memory.
+class StickAloneFile : public SimulatedStickFile {
+protected:
+    static SimState patternedStick() {
+        SimState state = SimState::stickAlone();
+        for (std::size_t i = 0; i < state.stick.memory.size(); ++i)
+            state.stick.memory[i] = static_cast<std::uint8_t>(i * 3 + 1);
+        return state;
+    }
+    std::unique_ptr<SimulatedStick> identified(const SimState& state) {
+        auto stick = foundStick(state);
+        stick->writeData(kReadControlBlock);
+        Bytes report(64);
+        EXPECT_TRUE(stick->readData(report)); // B2 50
+        EXPECT_TRUE(stick->readData(report)); // B2 5F
+        return stick;
+    }
+    // The answer to one frame (or nothing).
+    static std::optional<Bytes> exchange(SimulatedStick& stick, const Bytes& frame) {
+        stick.writeData(frame);
+        Bytes report(64, 0xEE);
+        if (!stick.readData(report))
+            return std::nullopt;
+        return report;
+    }
+};
+
+TEST_F(StickAloneFile, ReadMemoryAnswersWithCrcAddressCountAndBytes) {
+    const SimState state = patternedStick();
+    auto stick = identified(state);
+    for (const std::uint8_t address : {std::uint8_t{0}, std::uint8_t{234}}) {
+        SCOPED_TRACE(int(address));
+        const auto answer = exchange(*stick, lumeq::stickReadMemoryFrame(address).bytes);
+        ASSERT_TRUE(answer);
+        const auto data = lumeq::parseStickMemoryData(*answer);
+        ASSERT_TRUE(data);
+        EXPECT_TRUE(data->crcHolds);
+        EXPECT_EQ(data->address, address);
+        EXPECT_EQ(data->count, lumeq::stickReadCount(address));
+        EXPECT_TRUE(std::equal(data->data.begin(), data->data.end(), state.stick.memory.begin() + address));
+    }
+}
+
+TEST_F(StickAloneFile, WritesAreCheckedStoredAndSaved) {
+    auto stick = identified(patternedStick());
+    Bytes memory(256, 0x5A);
+    EXPECT_EQ(exchange(*stick, lumeq::stickWriteMemoryFrame(memory, 25).bytes)->at(1), 0x54);
+    EXPECT_EQ(stick->state().stick.memory[25], 0x5A);
+    EXPECT_EQ(stick->state().stick.memory[50], 50 * 3 + 1);
+    // A frame whose CRC does not hold is refused and changes nothing.
+    Bytes broken = lumeq::stickWriteMemoryFrame(Bytes(256, 0x11), 50).bytes;
+    broken[10] ^= 0xFF;
+    EXPECT_EQ(exchange(*stick, broken)->at(1), 0x55);
+    EXPECT_EQ(stick->state().stick.memory[50], 50 * 3 + 1);
+    // The write EE frame that ends the EE area is followed by a new identification.
+    EXPECT_EQ(exchange(*stick, lumeq::stickWriteEeFrame(memory, 96).bytes)->at(1), 0x56);
+    const auto last = exchange(*stick, lumeq::stickWriteEeFrame(memory, 108).bytes);
+    EXPECT_EQ(last->at(1), 0x56);
+    Bytes report(64);
+    ASSERT_TRUE(stick->readData(report));
+    EXPECT_EQ(report[1], 0x5F);
+    const SimStateLoad saved = SimState::load(path());
+    ASSERT_TRUE(saved.state);
+    EXPECT_EQ(saved.state->stick.memory[119], 0x5A);
+}
+
+TEST_F(StickAloneFile, Faults) {
+    SimState state = patternedStick();
+    state.faults.refuseWrites = 2;
+    state.faults.badReadCrc = 1;
+    state.faults.refuseFirmwareFrame = 2;
+    auto stick = identified(state);
+    const Bytes write = lumeq::stickWriteMemoryFrame(Bytes(256, 1), 0).bytes;
+    EXPECT_EQ(exchange(*stick, write)->at(1), 0x55);
+    EXPECT_EQ(exchange(*stick, write)->at(1), 0x55);
+    EXPECT_EQ(exchange(*stick, write)->at(1), 0x54);
+    const Bytes read = lumeq::stickReadMemoryFrame(0).bytes;
+    EXPECT_FALSE(lumeq::parseStickMemoryData(*exchange(*stick, read))->crcHolds);
+    EXPECT_TRUE(lumeq::parseStickMemoryData(*exchange(*stick, read))->crcHolds);
+    const Bytes image(lumeq::kFirmwareImageSize, 0x42);
+    EXPECT_EQ(exchange(*stick, lumeq::stickFirmwareFrame(image, 0, 1).frame.bytes)->at(1), 0x58);
+    EXPECT_EQ(exchange(*stick, lumeq::stickFirmwareFrame(image, 26, 2).frame.bytes)->at(1), 0x59);
+    // The update starts again and goes through: the reset records what came.
+    EXPECT_EQ(exchange(*stick, lumeq::stickFirmwareFrame(image, 0, 1).frame.bytes)->at(1), 0x58);
+    EXPECT_EQ(exchange(*stick, lumeq::stickFirmwareFrame(image, 26, 2).frame.bytes)->at(1), 0x58);
+    EXPECT_EQ(exchange(*stick, lumeq::stickFirmwareFrame(image, 52, 3).frame.bytes)->at(1), 0x5A);
+    EXPECT_EQ(exchange(*stick, lumeq::stickResetFrame().bytes)->at(1), 0x5F);
+    EXPECT_EQ(stick->state().stick.receivedFirmwareBytes, 72);
+    EXPECT_EQ(stick->state().stick.receivedFirmwareCrc, lumeq::crc16(Bytes(72, 0x42)));
+}
+
+TEST_F(StickAloneFile, UnpluggedStickIsLostUntilPluggedInAgain) {
+    SimState state = patternedStick();
+    state.faults.unplugAfter = 3; // the start-up read, one read frame, then gone
+    auto stick = identified(state);
+    ASSERT_TRUE(exchange(*stick, lumeq::stickReadMemoryFrame(0).bytes));
+    EXPECT_FALSE(exchange(*stick, lumeq::stickReadMemoryFrame(26).bytes));
+    EXPECT_TRUE(stick->unplugged());
+    Bytes report(64);
+    EXPECT_EQ(stick->waitForReport(report, 50), lumeq::StickAccess::Wait::Lost);
+    EXPECT_FALSE(stick->findHidDevice(kStickVendorId, kStickProductId));
+    EXPECT_FALSE(SimState::load(path()).state->stick.present);
+}
+
+// A reader waiting on the stick gets an answer the moment another thread's request makes one: it does not
+// sleep out its time.
+TEST_F(StickAloneFile, WaitingReaderWakesForAnAnswer) {
+    auto stick = identified(patternedStick());
+    Bytes report(64);
+    const auto start = std::chrono::steady_clock::now();
+    std::thread writer([&stick] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        stick->writeData(lumeq::stickReadMemoryFrame(0).bytes);
+    });
+    const auto wait = stick->waitForReport(report, 5000);
+    writer.join();
+    EXPECT_EQ(wait, lumeq::StickAccess::Wait::Report);
+    EXPECT_EQ(report[1], 0x52);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+    EXPECT_EQ(stick->waitForReport(report, 0), lumeq::StickAccess::Wait::Nothing);
+}
+
+// The module refuses the one block named by RefuseBlockAddress and keeps it as it was.
+TEST_F(SimulatedStickFile, RefusedBlockAddress) {
+    SimState state = SimState::withModule();
+    state.faults.refuseBlockAddress = 0x0280;
+    auto stick = foundStick(state);
+    EXPECT_EQ(writeBlock(*stick, 0x0200, patternedBlock(1)), lumeq::BlockWriteOutcome::Confirmed);
+    EXPECT_EQ(writeBlock(*stick, 0x0280, patternedBlock(2)), lumeq::BlockWriteOutcome::Refused);
+    EXPECT_EQ(stick->state().module.memory[0x0280], 0xFF);
+    EXPECT_NE(stick->state().module.memory[0x0200], 0xFF);
 }
 
 } // namespace

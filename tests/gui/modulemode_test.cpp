@@ -3,8 +3,9 @@
 // checked in the simulator's state file, as the module holds it after the run.
 
 #include "app/mainwindow.h"
-#include "guitest.h"
 #include "files/configfile.h"
+#include "files/firmwarecontainer.h"
+#include "guitest.h"
 #include "link/blockwriter.h"
 #include "link/simstate.h"
 #include "link/slotrecords.h"
@@ -15,10 +16,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QListWidget>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -86,15 +87,46 @@ Image m1Image() {
     return image;
 }
 
-// A module with M1 "Lamp A" and M3 "Road 7"; M2 and M4 empty; firmware version 1.7 recorded. Transfer
-// fills a name up to eight characters with blanks, and those blanks are part of the name read back.
-SimState moduleWithTwoSlots() {
+// The firmware this build carries (the test build: a generated test container); none in a build without.
+std::optional<lumeq::FirmwareContainer> builtInFirmware(bool sixtyHz = false) {
+    const auto builtIn = lumeq::builtInFirmware(sixtyHz);
+    if (!builtIn)
+        return std::nullopt;
+    return lumeq::parseFirmwareContainer(builtIn->text);
+}
+
+// The version the module records: the built-in one, so that no update is due; 7 in a build without firmware.
+std::uint8_t currentFirmwareVersion() {
+    const auto firmware = builtInFirmware();
+    return firmware ? firmware->version : 7;
+}
+
+constexpr std::uint16_t kFirstFirmwareBlockAt = 0x0200;
+
+// A module with M1 "Lamp A" and M3 "Road 7"; M2 and M4 empty; firmware version `firmwareVersion` recorded.
+// Transfer fills a name up to eight characters with blanks, and those blanks are part of the name read back.
+SimState moduleWithTwoSlots(std::uint8_t firmwareVersion = currentFirmwareVersion()) {
     SimState state = SimState::withModule();
     storeSlot(state, 1, m1Image(), "Lamp A");
     storeSlot(state, 3, m3Image(), "Road 7");
-    const std::uint8_t firmware[] = {0x8A, 0x65, 0xC1, 7, 0x00, 0x40, 0x04, 0x00};
+    const std::uint8_t firmware[] = {0x8A, 0x65, 0xC1, firmwareVersion, 0x00, 0x40, 0x04, 0x00};
     state.setModuleBytes(kControlBlockAt + 4 * 16, firmware);
     return state;
+}
+
+std::vector<std::uint8_t> firmwareDescriptor(const SimState& state) {
+    const auto at = state.module.memory.begin() + kControlBlockAt + 4 * 16;
+    return std::vector<std::uint8_t>(at, at + 8);
+}
+
+// The firmware area of the module as a Transfer writes `length` bytes of `image`: whole blocks, FF beyond.
+bool firmwareWritten(const SimState& state, const std::vector<std::uint8_t>& image, std::size_t length) {
+    const std::size_t blocks = (length + 127) / 128;
+    for (std::size_t i = 0; i < blocks * 128; ++i) {
+        if (state.module.memory[kFirstFirmwareBlockAt + i] != (i < length ? image[i] : 0xFF))
+            return false;
+    }
+    return state.module.memory[kFirstFirmwareBlockAt + blocks * 128] == 0xFF;
 }
 
 // Configurations whose bytes look like answers of the module or the stick where a data report starts:
@@ -150,6 +182,18 @@ class ModuleModeTest : public QObject {
         void start(const QStringList& parameters = {}, const MainWindow::Timing& timing = fastTiming()) {
             startSimulated(parameters, timing);
         }
+        // As a build that carries no firmware.
+        void startWithoutFirmware() {
+            qputenv("LUMEQ_SIMULATOR", statePath().toLocal8Bit());
+            window = std::make_unique<MainWindow>(lumeq::createStickAccess(), dir.path() + "/", QStringList());
+            window->setTiming(fastTiming());
+            window->setRestartHandler([this](const QStringList& args) { restarts.append(args); });
+            window->setDialogs(std::make_unique<ScriptedDialogs>(&dialogs));
+            window->setFirmwareSource([](bool) { return std::optional<lumeq::BuiltInFirmware>(); });
+            window->show();
+            QTRY_VERIFY_WITH_TIMEOUT(window->startupFinished(), 15000);
+        }
+        QString firmwareHint() const { return find("iFW")->isVisible() ? find("iFW")->toolTip() : QString(); }
         void verifyNoSlotChosen() const {
             for (const char* name : {"bM1", "bM2", "bM3", "bM4"}) {
                 QVERIFY2(find(name)->isVisible(), name);
@@ -170,7 +214,7 @@ private slots:
         QVERIFY(rig.session().moduleAnswered());
         QVERIFY(rig.window->isFormDisabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
-        QCOMPARE(rig.session().moduleFwVersion(), 7);
+        QCOMPARE(rig.session().moduleFwVersion(), int(currentFirmwareVersion()));
         struct Expected {
             const char* button;
             QColor colour;
@@ -243,7 +287,8 @@ private slots:
         QTest::newRow("curve 1 chosen: levels written through it")
             << QStringList{"-dc=1", "site 7"} << 2 << QString(" site 7 -dc=1") << false;
         // With command.ini the other parameters are not read, but the curve still goes to the next run.
-        QTest::newRow("curve 1 chosen, command.ini") << QStringList{"-dc=1", "site 7"} << 2 << QString(" -dc=1") << true;
+        QTest::newRow("curve 1 chosen, command.ini")
+            << QStringList{"-dc=1", "site 7"} << 2 << QString(" -dc=1") << true;
     }
     void transferWritesTheSlotAndRestarts() {
         QFETCH(QStringList, parameters);
@@ -468,7 +513,7 @@ private slots:
         rig.save(before);
         rig.start();
         rig.click("bM3");
-        rig.click("bMemClear"); // Default: M3's name is given up in the program's copy...
+        rig.click("bMemClear");  // Default: M3's name is given up in the program's copy...
         rig.click("bMemCancel"); // ...and the Default is given up with it
         rig.click("bM1");
         rig.click("bMemStore");
@@ -550,6 +595,148 @@ private slots:
 
         rig.click("bM1");
         QCOMPARE(rig.window->image(), chosen(m1Image(), Image(lumeq::kImageSize, 0), false));
+    }
+
+    void firmwareGoesWithTheTransferWhenDue_data() {
+        QTest::addColumn<int>("moduleVersion"); // -1: the version of the standard built-in firmware
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<bool>("sixtyHz"); // the firmware expected: the 60 Hz variant
+        QTest::addColumn<QString>("hint"); // %1: the version of the expected built-in firmware
+        QTest::addColumn<bool>("written");
+        QTest::newRow("module on 1.7: update") << 7 << QStringList() << false << "Version 1.%1 (Update!)" << true;
+        QTest::newRow("module on the built-in version: none")
+            << -1 << QStringList() << false << "Version 1.%1" << false;
+        QTest::newRow("-skipFW: none, the module's version shown")
+            << 7 << QStringList{"-skipFW"} << false << "Version 1.7" << false;
+        // The module holds the standard firmware's version; the 60 Hz variant is another one.
+        QTest::newRow("-set60Hz: the 60 Hz firmware")
+            << -1 << QStringList{"-set60Hz"} << true << "Version 1.%1 (Update!)" << true;
+    }
+    void firmwareGoesWithTheTransferWhenDue() {
+        QFETCH(int, moduleVersion);
+        QFETCH(QStringList, parameters);
+        QFETCH(bool, sixtyHz);
+        QFETCH(QString, hint);
+        QFETCH(bool, written);
+        const auto standard = builtInFirmware();
+        const auto firmware = builtInFirmware(sixtyHz);
+        if (!standard || !firmware)
+            QSKIP("this build carries no firmware");
+        if (sixtyHz && (firmware->version == standard->version || firmware->image == standard->image))
+            QSKIP("the 60 Hz firmware of this build cannot be told from the standard one");
+        Rig rig;
+        const std::uint8_t recorded = moduleVersion < 0 ? standard->version : std::uint8_t(moduleVersion);
+        const SimState before = moduleWithTwoSlots(recorded);
+        rig.save(before);
+        rig.start(parameters);
+        QCOMPARE(rig.firmwareHint(), hint.contains("%1") ? hint.arg(firmware->version) : hint);
+        rig.click("bM3");
+        rig.click("bMemStore");
+        QCOMPARE(rig.restarts.size(), 1);
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        const SimState after = rig.load();
+        if (written) {
+            QVERIFY(firmwareWritten(after, firmware->image, firmware->length));
+            const std::vector<std::uint8_t> descriptor = {0x8A,
+                                                          0x65,
+                                                          0xC1,
+                                                          firmware->version,
+                                                          std::uint8_t(firmware->length & 0xFF),
+                                                          std::uint8_t(firmware->length >> 8),
+                                                          0x04,
+                                                          0x00};
+            QCOMPARE(firmwareDescriptor(after), descriptor);
+        } else {
+            QVERIFY(blockAt(after, kFirstFirmwareBlockAt) == blockAt(before, kFirstFirmwareBlockAt));
+            QCOMPARE(firmwareDescriptor(after), firmwareDescriptor(before));
+        }
+        QVERIFY(blockAt(after, 0x8000) ==
+                lumeq::encodeSlotRecords(chosen(m3Image(), Image(lumeq::kImageSize, 0), false)));
+    }
+
+    void refusedFirmwareBlockKeepsTheDescriptor() {
+        const auto firmware = builtInFirmware();
+        if (!firmware)
+            QSKIP("this build carries no firmware");
+        Rig rig;
+        SimState before = moduleWithTwoSlots(7);
+        before.faults.refuseBlockAddress = kFirstFirmwareBlockAt + 3 * 128;
+        rig.save(before);
+        rig.start();
+        rig.click("bM1");
+        rig.info()->setText("Neu");
+        rig.click("bMemStore");
+        QCOMPARE(rig.dialogs.messages, QStringList{"Firmware Write Error!FW"});
+        const SimState after = rig.load();
+        // The blocks before the refused one went in, the descriptor keeps the old record, and the slot and its
+        // descriptor were written with the control block all the same.
+        QCOMPARE(firmwareDescriptor(after), firmwareDescriptor(before));
+        QVERIFY(std::equal(firmware->image.begin(), firmware->image.begin() + 3 * 128,
+                           after.module.memory.begin() + kFirstFirmwareBlockAt));
+        QCOMPARE(int(after.module.memory[kFirstFirmwareBlockAt + 3 * 128]), 0xFF);
+        const Block control = blockAt(after, kControlBlockAt);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(control.data()) + 8, 8), QByteArray("Neu     "));
+        QCOMPARE(rig.restarts.size(), 1);
+    }
+
+    void firmwareFileFromLoad() {
+        Rig rig;
+        const SimState before = moduleWithTwoSlots();
+        rig.save(before);
+        rig.start();
+        const QString hintBefore = rig.firmwareHint();
+        rig.click("bM1");
+        std::vector<std::uint8_t> bytes(1000);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = std::uint8_t(i * 7 + 1);
+        const auto write = [&](const QString& name, const std::string& text) {
+            const QString path = rig.dir.filePath(name);
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write(QByteArray::fromStdString(text));
+            return path;
+        };
+        std::string tooLong = lumeq::formatFirmwareContainer(bytes, 78);
+        tooLong.replace(3, 4, "3000");
+        std::string corrupted = lumeq::formatFirmwareContainer(bytes, 78);
+        corrupted[20] = corrupted[20] == '0' ? '1' : '0';
+        // 97 data lines whose first 96 hold their CRC: only the line count refuses it.
+        std::string tooManyLines = lumeq::formatFirmwareContainer(std::vector<std::uint8_t>(12287, 0x42), 78);
+        tooManyLines += std::string(256, '4') + "\r\n";
+        const Image image = rig.window->image();
+        for (const auto& [name, text] :
+             {std::pair{"long.qfw", tooLong}, {"bad.qfw", corrupted}, {"many.qfw", tooManyLines}}) {
+            rig.dialogs.nextFile = write(name, text);
+            rig.click("bLoad");
+            QCOMPARE(rig.dialogs.messages.last(), QString("File is corrupted!"));
+            QCOMPARE(rig.firmwareHint(), hintBefore);
+            QVERIFY(!rig.window->firmwareState().fwUpdatePending);
+        }
+        rig.dialogs.messages.clear();
+        rig.dialogs.nextFile = write("good.qfw", lumeq::formatFirmwareContainer(bytes, 78));
+        rig.click("bLoad");
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        QCOMPARE(rig.firmwareHint(), QString("Version 1.78"));
+        QCOMPARE(rig.window->image(), image); // the configuration is not touched
+        rig.click("bMemStore");
+        QCOMPARE(rig.restarts.size(), 1);
+        const SimState after = rig.load();
+        QVERIFY(firmwareWritten(after, bytes, bytes.size()));
+        QCOMPARE(firmwareDescriptor(after), (std::vector<std::uint8_t>{0x8A, 0x65, 0xC1, 78, 0xE8, 0x03, 0x04, 0x00}));
+    }
+
+    void buildWithoutFirmwareOffersNoUpdate() {
+        Rig rig;
+        const SimState before = moduleWithTwoSlots(7);
+        rig.save(before);
+        rig.startWithoutFirmware();
+        QCOMPARE(rig.firmwareHint(), QString("Version 1.7"));
+        QVERIFY(!rig.window->firmwareState().fwUpdatePending);
+        rig.click("bM3");
+        rig.click("bMemStore");
+        QCOMPARE(rig.restarts.size(), 1);
+        QCOMPARE(firmwareDescriptor(rig.load()), firmwareDescriptor(before));
+        QVERIFY(blockAt(rig.load(), kFirstFirmwareBlockAt) == blockAt(before, kFirstFirmwareBlockAt));
     }
 };
 

@@ -1,0 +1,70 @@
+// lumeq-cli fw check FILE.qfw: is the file a firmware container the program takes, and what does it hold?
+
+#include "cli/command.h"
+#include "files/configfile.h"
+#include "files/firmwarecontainer.h"
+#include "link/stickengine.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace lumeq::cli {
+
+namespace {
+
+constexpr const char* kUsage = "usage: lumeq-cli fw check FILE.qfw";
+
+int check(const std::vector<std::string>& args) {
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
+        error(kUsage);
+        return UsageError;
+    }
+    const std::string& name = args[0];
+    const FileBytes content = readLoadFile(QFile::decodeName(name.c_str()));
+    if (!content.ok) {
+        error(content.error);
+        return BadInput;
+    }
+    const FirmwareContainer container = checkFirmwareFile(content.bytes);
+    if (container.error == FirmwareContainerError::NotFirmware ||
+        container.error == FirmwareContainerError::NoDataLines) {
+        error(name + ": " + firmwareContainerProblem(container));
+        return BadInput;
+    }
+    std::printf("File:       %s\n", name.c_str());
+    std::printf("Version:    1.%u\n", static_cast<unsigned>(container.version));
+    std::printf("Length:     %u bytes (%zu records of 72 for a stick, %zu blocks of 128 for a module)\n",
+                static_cast<unsigned>(container.length), firmwareRecordCount(container.length),
+                static_cast<std::size_t>((container.length + kBlockSize - 1) / kBlockSize));
+    std::printf("Data lines: %zu (%zu bytes carried)\n", container.dataLines, container.dataLines * kFirmwareLineBytes);
+    if (container.crcHolds())
+        std::printf("CRC:        %s, holds\n", hex4(container.storedCrc).c_str());
+    else
+        std::printf("CRC:        %s stored, %s computed: does not hold\n", hex4(container.storedCrc).c_str(),
+                    hex4(container.computedCrc).c_str());
+    if (container.dataLines * kFirmwareLineBytes < container.length)
+        std::printf("Note:       the lines carry fewer bytes than the length; the rest is sent as FF\n");
+    if (!container.usable()) {
+        error(name + ": " + std::string(kFileCorruptedMessage) + " (" + firmwareContainerProblem(container) + ")");
+        return BadInput;
+    }
+    std::printf("Verdict:    the program takes this firmware\n");
+    return Success;
+}
+
+int runFw(const std::vector<std::string>& args) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::printf("%s\nChecks a firmware container: version, length, data lines and CRC.\n", kUsage);
+        return Success;
+    }
+    return runSubcommand(args, {{"check", &check}}, "fw", kUsage);
+}
+
+} // namespace
+
+LUMEQ_CLI_COMMAND("fw", "fw check FILE.qfw", "check a firmware container (*.qfw) and its CRC", &runFw)
+
+} // namespace lumeq::cli

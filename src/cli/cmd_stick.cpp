@@ -1,0 +1,370 @@
+// lumeq-cli stick info|read|write|update-fw: a programming stick without a module behind it (stick mode),
+// or the simulator named by LUMEQ_SIMULATOR, through the stick-mode engine the window runs.
+
+#include "cli/command.h"
+#include "files/configfile.h"
+#include "files/firmwarecontainer.h"
+#include "link/blockreader.h"
+#include "link/stickaccess.h"
+#include "link/stickengine.h"
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace lumeq::cli {
+
+namespace {
+
+constexpr const char* kUsage = "usage: lumeq-cli stick info\n"
+                               "       lumeq-cli stick read -o FILE.qcf [--name TEXT]\n"
+                               "       lumeq-cli stick write FILE.qcf [--no-load-check]\n"
+                               "       lumeq-cli stick update-fw [FILE.qfw] [--60hz]";
+
+constexpr const char* kHelp =
+    "The stick must answer by itself (no module behind it). Each command waits for the stick's\n"
+    "identification and reads its 256-byte memory as the program does in stick mode (with the pause of\n"
+    "one second after the identification).\n"
+    "info shows the device number, the firmware version and the operating log (firmware 1.72 and later).\n"
+    "read saves the stick's configuration (memory bytes 0..95, as every configuration file) to FILE.qcf.\n"
+    "write puts a configuration file into memory bytes 0..127 (the rest of the memory as read), writes the\n"
+    "memory as Transfer does, then reads it back when the stick has started afresh and compares bytes\n"
+    "0..246 (everything but the operating log).\n"
+    "update-fw sends a firmware file, or the firmware this build carries (--60hz: its 60 Hz variant), in\n"
+    "records of 72 bytes, with a progress bar on a terminal.\n"
+    "The stick is the simulator when LUMEQ_SIMULATOR names a state file (see lumeq-cli sim).";
+
+// How long any one answer may take: as long as the program waits for a module's block.
+constexpr int kAnswerTimeoutMs = 101 * 50;
+
+// The pause after the identification: the program's second, unless LUMEQ_STICK_PAUSE_MS says otherwise
+// (the tests shorten it, as they shorten the window's waits).
+int identificationPauseMs() {
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("LUMEQ_STICK_PAUSE_MS", &ok);
+    return ok && ms >= 0 ? ms : kIdentificationPauseMs;
+}
+
+// Bytes write compares after reading back: all that was written except the operating log.
+constexpr std::size_t kComparedBytes = kStickLogFirst;
+
+struct StickLink {
+    std::unique_ptr<StickAccess> stick;
+    std::size_t inLength = 0;
+    std::size_t outLength = 0;
+    Image memory;
+    std::unique_ptr<StickEngine> engine;
+};
+
+// Finds the stick, tells stick mode from a module (the start-up read), and reads the memory after the
+// stick's identification. Prints the reason and gives nothing when that fails. (On the heap: the engine
+// keeps a reference to the memory.)
+std::unique_ptr<StickLink> openAndRead() {
+    auto owned = std::make_unique<StickLink>();
+    StickLink& link = *owned;
+    link.stick = createStickAccess();
+    if (!link.stick->libraryLoaded()) {
+        error("cannot use the stick: " + link.stick->description());
+        return nullptr;
+    }
+    if (!link.stick->findHidDevice(kStickVendorId, kStickProductId)) {
+        error("no programming stick found (" + link.stick->description() + ")");
+        return nullptr;
+    }
+    link.inLength = static_cast<std::size_t>(link.stick->getInputReportLength() & 0xFF);
+    link.outLength = static_cast<std::size_t>(link.stick->getOutputReportLength() & 0xFF);
+    ModuleReadSequence sequence;
+    const ModuleContents contents = runModuleRead(*link.stick, sequence, link.inLength, kWaitOnDevice);
+    if (contents.outcome == ModuleReadOutcome::Module) {
+        error("a module answers behind the stick: this is module mode (see lumeq-cli module)");
+        return nullptr;
+    }
+    if (contents.outcome != ModuleReadOutcome::StickAlone) {
+        error("the stick did not answer");
+        return nullptr;
+    }
+    link.memory.assign(kImageSize, 0x00);
+    StickEngine::Options options;
+    options.identificationPauseMs = identificationPauseMs();
+    link.engine = std::make_unique<StickEngine>(link.memory, options);
+    bool failed = false;
+    const StickDriveEnd end = driveStick(*link.stick, *link.engine, {}, link.inLength, link.outLength, kAnswerTimeoutMs,
+                                         [&failed](const StickEffects& effects) {
+                                             failed = effects.readFailed;
+                                             return effects.readComplete || effects.readFailed;
+                                         });
+    if (end == StickDriveEnd::Lost) {
+        error("the stick was unplugged");
+        return nullptr;
+    }
+    if (end == StickDriveEnd::NoAnswer) {
+        error(link.engine->identified() ? "the stick stopped answering while its memory was read"
+                                        : "the stick did not identify itself");
+        return nullptr;
+    }
+    if (failed) {
+        error("the stick's memory could not be read: its answers kept failing their CRC");
+        return nullptr;
+    }
+    return owned;
+}
+
+std::string versionText(const StickEngine& engine) {
+    return engine.stickId()[5] == 0xFF ? "not reported" : "1." + std::to_string(engine.stickId()[5]);
+}
+
+int info(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+    std::unique_ptr<StickLink> link = openAndRead();
+    if (!link)
+        return BadInput;
+    const StickId& id = link->engine->stickId();
+    std::printf("Stick     device number %s%s%s%s, firmware %s\n", hexByte(id[0]).c_str(), hexByte(id[1]).c_str(),
+                hexByte(id[2]).c_str(), hexByte(id[3]).c_str(), versionText(*link->engine).c_str());
+    if (link->engine->stickFwVersion() >= kLogFirmwareVersion) {
+        const StickLog log = stickLog(link->memory);
+        std::printf("Log       operation %u min, switch count %u, over temperature %u min, max. temperature %u "
+                    "\u00B0C\n",
+                    static_cast<unsigned>(log.operationMinutes), static_cast<unsigned>(log.switchCount),
+                    static_cast<unsigned>(log.overTemperatureMinutes), static_cast<unsigned>(log.maxTemperature));
+    } else {
+        std::printf("Log       none (the stick's firmware keeps it from version 1.72 on)\n");
+    }
+    return Success;
+}
+
+int read(const std::vector<std::string>& args) {
+    std::string output;
+    std::string name;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if ((args[i] == "-o" || args[i] == "--output") && i + 1 < args.size()) {
+            output = args[++i];
+        } else if (args[i] == "--name" && i + 1 < args.size()) {
+            name = args[++i];
+        } else {
+            error(kUsage);
+            return UsageError;
+        }
+    }
+    if (output.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+    std::unique_ptr<StickLink> link = openAndRead();
+    if (!link)
+        return BadInput;
+    const Image configuration(link->memory.begin(), link->memory.begin() + kImageSize);
+    const SaveResult saved = saveConfigFile(QString::fromStdString(output), configuration, name);
+    if (!saved.ok) {
+        error(saved.error);
+        return BadInput;
+    }
+    std::printf("the stick's configuration saved to %s\n", output.c_str());
+    return Success;
+}
+
+int write(const std::vector<std::string>& args) {
+    std::string input;
+    bool noLoadCheck = false;
+    for (const std::string& arg : args) {
+        if (arg == "--no-load-check") {
+            noLoadCheck = true;
+        } else if (arg.empty() || arg[0] == '-' || !input.empty()) {
+            error(kUsage);
+            return UsageError;
+        } else {
+            input = arg;
+        }
+    }
+    if (input.empty()) {
+        error(kUsage);
+        return UsageError;
+    }
+    const FileBytes bytes = readLoadFile(QString::fromStdString(input));
+    if (!bytes.ok) {
+        error(bytes.error);
+        return BadInput;
+    }
+    const ConfigFile file = parseConfigFile(bytes.bytes);
+    if (!file.isConfiguration() || (!file.crcHolds() && !noLoadCheck)) {
+        error(input + ": " + configFileProblem(file.error));
+        return BadInput;
+    }
+    std::unique_ptr<StickLink> link = openAndRead();
+    if (!link)
+        return BadInput;
+    // The file over the configuration bytes as Load takes it (astro data cleared, as module write does), the
+    // rest of the memory as the stick holds it.
+    const std::optional<Image> loaded = applyConfigFile(link->memory, file, {noLoadCheck, false});
+    if (!loaded) {
+        error(input + ": " + configFileProblem(file.error));
+        return BadInput;
+    }
+    link->memory = *loaded;
+    const Image written = link->memory;
+
+    bool failed = false;
+    StickDriveEnd end = driveStick(*link->stick, *link->engine, link->engine->store(), link->inLength, link->outLength,
+                                   kAnswerTimeoutMs, [&failed](const StickEffects& effects) {
+                                       failed = effects.writeFailed;
+                                       return effects.writeComplete || effects.writeFailed;
+                                   });
+    if (end == StickDriveEnd::Lost) {
+        error("Transfer Error!: the stick was unplugged during the write");
+        return BadInput;
+    }
+    if (end == StickDriveEnd::NoAnswer || failed) {
+        error(std::string(kTransferErrorText) + ": " +
+              (failed ? "the stick refused a frame six times" : "the stick stopped answering"));
+        return BadInput;
+    }
+
+    // The stick starts afresh after the write and says who it is; the engine then reads it again.
+    end = driveStick(*link->stick, *link->engine, {}, link->inLength, link->outLength, kAnswerTimeoutMs,
+                     [&failed](const StickEffects& effects) {
+                         failed = effects.readFailed;
+                         return effects.readComplete || effects.readFailed;
+                     });
+    if (end != StickDriveEnd::Done || failed) {
+        error("the memory was written, but it could not be read back");
+        return BadInput;
+    }
+    for (std::size_t i = 0; i < kComparedBytes; ++i) {
+        if (link->memory[i] != written[i]) {
+            error("the memory was written, but byte " + std::to_string(i) + " reads back as " +
+                  hexByte(link->memory[i]) + " instead of " + hexByte(written[i]));
+            return BadInput;
+        }
+    }
+    std::printf("wrote the stick's memory (configuration from %s); read back: identical\n", input.c_str());
+    return Success;
+}
+
+// The progress of the update: a bar on a terminal, a line every tenth otherwise.
+class Progress {
+public:
+    explicit Progress(int records) : records_(records), terminal_(::isatty(STDERR_FILENO) != 0) {}
+
+    void show(int sent) {
+        if (records_ <= 0)
+            return;
+        if (terminal_) {
+            constexpr int kWidth = 40;
+            const int filled = sent * kWidth / records_;
+            std::fprintf(stderr, "\r[%s%s] %d/%d records", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                         std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(), sent, records_);
+            if (sent == records_)
+                std::fputc('\n', stderr);
+            std::fflush(stderr);
+            return;
+        }
+        const int tenth = sent * 10 / records_;
+        if (tenth > shownTenth_) {
+            shownTenth_ = tenth;
+            std::fprintf(stderr, "firmware: %d of %d records sent\n", sent, records_);
+        }
+    }
+    void stop() {
+        if (terminal_)
+            std::fputc('\n', stderr);
+    }
+
+private:
+    int records_;
+    bool terminal_;
+    int shownTenth_ = 0;
+};
+
+int updateFirmware(const std::vector<std::string>& args) {
+    std::string input;
+    bool sixtyHz = false;
+    for (const std::string& arg : args) {
+        if (arg == "--60hz") {
+            sixtyHz = true;
+        } else if (arg.empty() || arg[0] == '-' || !input.empty()) {
+            error(kUsage);
+            return UsageError;
+        } else {
+            input = arg;
+        }
+    }
+    FirmwareContainer container;
+    std::string source;
+    bool testContainer = false;
+    if (!input.empty()) {
+        const FileBytes bytes = readLoadFile(QString::fromStdString(input));
+        if (!bytes.ok) {
+            error(bytes.error);
+            return BadInput;
+        }
+        container = checkFirmwareFile(bytes.bytes);
+        source = input;
+    } else {
+        const std::optional<BuiltInFirmware> builtIn = builtInFirmware(sixtyHz);
+        if (!builtIn) {
+            error("this build carries no firmware image: name a firmware file (FILE.qfw)");
+            return BadInput;
+        }
+        container = parseFirmwareContainer(builtIn->text);
+        testContainer = builtIn->testContainer;
+        source = sixtyHz ? "the built-in 60 Hz firmware" : "the built-in firmware";
+    }
+    if (!container.usable()) {
+        error(source + ": " + firmwareContainerProblem(container));
+        return BadInput;
+    }
+    std::unique_ptr<StickLink> link = openAndRead();
+    if (!link)
+        return BadInput;
+    if (testContainer && !link->stick->simulated()) {
+        error("this build carries test firmware only, which is never sent to a real stick");
+        return BadInput;
+    }
+    Progress progress(static_cast<int>(firmwareRecordCount(container.length)));
+    bool failed = false;
+    const StickDriveEnd end = driveStick(
+        *link->stick, *link->engine, link->engine->startFirmwareUpdate(container.image, container.length),
+        link->inLength, link->outLength, kAnswerTimeoutMs,
+        [&failed](const StickEffects& effects) {
+            failed = effects.firmwareFailed;
+            return effects.firmwareComplete || effects.firmwareFailed;
+        },
+        [&progress](const StickEffects& effects) {
+            if (effects.progressPosition)
+                progress.show(*effects.progressPosition);
+        });
+    if (end != StickDriveEnd::Done || failed) {
+        progress.stop();
+        error(end == StickDriveEnd::Lost       ? "the stick was unplugged during the firmware update"
+              : end == StickDriveEnd::NoAnswer ? "the stick stopped answering during the firmware update"
+                                               : "the stick refused the firmware");
+        return BadInput;
+    }
+    std::printf("firmware 1.%u (%u bytes, %zu records) sent from %s; the stick was reset\n",
+                static_cast<unsigned>(container.version), static_cast<unsigned>(container.length),
+                firmwareRecordCount(container.length), source.c_str());
+    return Success;
+}
+
+int runStick(const std::vector<std::string>& args) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::printf("%s\n%s\n", kUsage, kHelp);
+        return Success;
+    }
+    return runSubcommand(args, {{"info", &info}, {"read", &read}, {"write", &write}, {"update-fw", &updateFirmware}},
+                         "stick", kUsage);
+}
+
+} // namespace
+
+LUMEQ_CLI_COMMAND("stick", "stick info|read|write|update-fw ...",
+                  "read, write or update a stick without a module (stick mode)", &runStick)
+
+} // namespace lumeq::cli

@@ -1,0 +1,67 @@
+# Test firmware containers for the test build: valid containers (header, 49 data lines of 128 bytes, a CRC
+# that holds) whose bytes are made up. The program offers them only to the simulated stick; they must
+# never reach a real device. Written at configure time into the build tree.
+#
+# lumeq_write_test_firmware(PATH VERSION LENGTH SEED) writes a container for LENGTH firmware bytes (at most
+# 6272, so that it takes 49 lines) with version N of firmware 1.N; SEED makes the bytes differ.
+
+# Two upper-case hexadecimal digits for every byte value, and the CRC-16/UMTS table (polynomial 0x8005,
+# initial value 0, not reflected): the same CRC the program computes bit by bit.
+set(_lumeq_hex_digits 0 1 2 3 4 5 6 7 8 9 A B C D E F)
+set(_lumeq_hex_bytes "")
+set(_lumeq_crc_table "")
+foreach(_value RANGE 255)
+    math(EXPR _high "${_value} >> 4")
+    math(EXPR _low "${_value} & 15")
+    list(GET _lumeq_hex_digits ${_high} _h)
+    list(GET _lumeq_hex_digits ${_low} _l)
+    list(APPEND _lumeq_hex_bytes "${_h}${_l}")
+    math(EXPR _crc "${_value} << 8")
+    foreach(_bit RANGE 7)
+        math(EXPR _crc "((${_crc} << 1) ^ (((${_crc} >> 15) & 1) * 32773)) & 65535")
+    endforeach()
+    list(APPEND _lumeq_crc_table ${_crc})
+endforeach()
+
+function(_lumeq_hex4 value out)
+    math(EXPR _a "(${value} >> 8) & 255")
+    math(EXPR _b "${value} & 255")
+    list(GET _lumeq_hex_bytes ${_a} _ha)
+    list(GET _lumeq_hex_bytes ${_b} _hb)
+    set(${out} "${_ha}${_hb}" PARENT_SCOPE)
+endfunction()
+
+function(lumeq_write_test_firmware path version length seed)
+    set(_lines 49)
+    math(EXPR _carried "${_lines} * 128")
+    if(length GREATER _carried OR length LESS_EQUAL 6144)
+        message(FATAL_ERROR "a test container of 49 lines holds 6145 to ${_carried} bytes, not ${length}")
+    endif()
+    set(_state ${seed})
+    set(_crc 0)
+    set(_body "")
+    set(_line "")
+    math(EXPR _last "${_carried} - 1")
+    foreach(_i RANGE ${_last})
+        if(_i LESS length)
+            math(EXPR _state "(${_state} * 1103515245 + 12345) & 2147483647")
+            math(EXPR _byte "(${_state} >> 16) & 255")
+        else()
+            set(_byte 255) # the last line is filled up with FF
+        endif()
+        math(EXPR _index "((${_crc} >> 8) ^ ${_byte}) & 255")
+        list(GET _lumeq_crc_table ${_index} _entry)
+        math(EXPR _crc "((${_crc} << 8) ^ ${_entry}) & 65535")
+        list(GET _lumeq_hex_bytes ${_byte} _hex)
+        string(APPEND _line "${_hex}")
+        math(EXPR _column "(${_i} + 1) % 128")
+        if(_column EQUAL 0)
+            string(APPEND _body "${_line}\r\n")
+            set(_line "")
+        endif()
+    endforeach()
+    _lumeq_hex4(${length} _length_hex)
+    list(GET _lumeq_hex_bytes ${version} _version_hex)
+    _lumeq_hex4(${_crc} _crc_hex)
+    file(WRITE "${path}" "FWX${_length_hex}${_version_hex}${_crc_hex}\r\n${_body}")
+endfunction()

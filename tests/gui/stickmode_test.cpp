@@ -1,0 +1,445 @@
+// Stick mode of the real window against the simulated stick without a module (LUMEQ_SIMULATOR): the
+// identification, the read of the device memory, the caption, the log and the debug memo, Transfer and
+// Default, the firmware question and the firmware update, and what the stick's faults do. The stick's
+// memory is checked in the simulator's state file.
+
+#include "app/mainwindow.h"
+#include "files/configfile.h"
+#include "files/firmwarecontainer.h"
+#include "guitest.h"
+#include "link/simstate.h"
+#include "link/stickaccess.h"
+#include "link/stickengine.h"
+#include "model/crc16.h"
+#include "model/image.h"
+#include "windowrun.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <algorithm>
+#include <numeric>
+
+using lumeq::Image;
+using lumeq::MainWindow;
+using lumeq::SimState;
+
+namespace {
+
+// Dialogs answered by the test that also count the beeps.
+class CountingDialogs : public ScriptedDialogs {
+public:
+    CountingDialogs(Script* script, int* beeps) : ScriptedDialogs(script), beeps_(beeps) {}
+    void beep() override { ++*beeps_; }
+
+private:
+    int* beeps_;
+};
+
+// A configuration that differs from the defaults, in the stick's memory with an operating log.
+SimState stickWithConfiguration(std::uint8_t firmwareVersion) {
+    SimState state = SimState::stickAlone();
+    state.stick.firmwareVersion = firmwareVersion;
+    state.stick.deviceNumber = {0x00, 0x12, 0xA0, 0x7F};
+    Image image = lumeq::defaultImage();
+    image[3] = 0x21;
+    image[40] = 0x42;
+    std::copy(image.begin(), image.end(), state.stick.memory.begin());
+    const std::uint8_t log[] = {0x40, 0x0D, 0x03, 0x10, 0x27, 0x04, 0x00, 61}; // 200000 min, 10000, 60 min, 61
+    std::copy(std::begin(log), std::end(log), state.stick.memory.begin() + 247);
+    return state;
+}
+
+// The built-in firmware of this build (the test build carries generated test containers).
+std::optional<lumeq::FirmwareContainer> builtIn(bool sixtyHz = false) {
+    const auto firmware = lumeq::builtInFirmware(sixtyHz);
+    if (!firmware)
+        return std::nullopt;
+    return lumeq::parseFirmwareContainer(firmware->text);
+}
+
+QString ready(const QString& identity) {
+    return identity + "            Ready...";
+}
+
+} // namespace
+
+class StickModeTest : public QObject {
+    Q_OBJECT
+
+    struct Rig : WindowRun {
+        int beeps = 0;
+        std::optional<MainWindow::FirmwareSource> firmwareSource;
+        // What the progress bar went through: every value, the maximum meanwhile, and whether it was on show.
+        std::vector<int> progressValues;
+        int progressMaximum = 0;
+        bool progressShown = false;
+        // Every caption the window had: "->Transfer finished." stays only until the stick, started afresh,
+        // has been read again.
+        QStringList captions;
+        bool sawCaptionEnding(const QString& end) const {
+            return std::any_of(captions.begin(), captions.end(), [&](const QString& c) { return c.endsWith(end); });
+        }
+
+        static MainWindow::Timing timing() {
+            MainWindow::Timing t = fastTiming();
+            t.stickPauseMs = 5;
+            return t;
+        }
+        void start(const QStringList& parameters = {}, const MainWindow::Timing& t = timing()) {
+            qputenv("LUMEQ_SIMULATOR", statePath().toLocal8Bit());
+            window = std::make_unique<MainWindow>(lumeq::createStickAccess(), dir.path() + "/", parameters);
+            window->setTiming(t);
+            window->setRestartHandler([this](const QStringList& args) { restarts.append(args); });
+            window->setDialogs(std::make_unique<CountingDialogs>(&dialogs, &beeps));
+            if (firmwareSource)
+                window->setFirmwareSource(*firmwareSource);
+            QProgressBar* bar = progress();
+            QObject::connect(bar, &QProgressBar::valueChanged, bar, [this, bar](int value) {
+                progressValues.push_back(value);
+                progressMaximum = bar->maximum();
+                progressShown = progressShown || bar->isVisible();
+            });
+            QObject::connect(window.get(), &QWidget::windowTitleChanged, window.get(),
+                             [this](const QString& caption) { captions << caption; });
+            window->show();
+            QTRY_VERIFY_WITH_TIMEOUT(window->startupFinished(), 15000);
+        }
+        // Waits until the device memory has been read and the caption says so.
+        void waitForReady() { QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle().endsWith("Ready..."), 10000); }
+        QString caption() const { return window->windowTitle(); }
+        QProgressBar* progress() const { return find<QProgressBar>("pbFWUpdate"); }
+        Image stickMemory() const {
+            const SimState state = load();
+            return Image(state.stick.memory.begin(), state.stick.memory.end());
+        }
+    };
+
+private slots:
+    void initTestCase() {
+        if (!builtIn())
+            QSKIP("this build carries no firmware: the firmware cases need the test containers");
+    }
+
+    void stickAloneIsIdentifiedReadShownEditedAndWrittenBack() {
+        Rig rig;
+        const SimState state = stickWithConfiguration(73);
+        rig.save(state);
+        rig.start({"-showLog", "-skipFW"});
+        QCOMPARE(rig.caption(), QString("USB Stick"));
+        QVERIFY(rig.window->isStickMode());
+        rig.waitForReady();
+        QCOMPARE(rig.caption(), ready("USB Stick, Device Nr. 0012A07F, FW 1.73"));
+        QCOMPARE(rig.window->stickState(), 1);
+        QCOMPARE(rig.window->image(), rig.stickMemory());
+        QVERIFY(!rig.window->isFormDisabled());
+        QCOMPARE(rig.visibleActionButtons(),
+                 QStringList({"bUpdateFw", "bReread", "bMemClear", "bMemStore", "bLoad", "bSave", "bPdf"}));
+        for (const char* name : {"bM1", "bM2", "bM3", "bM4", "eInfo"})
+            QVERIFY2(!rig.find(name)->isVisible(), name);
+        QVERIFY(rig.find("gbLog")->isVisible());
+        QCOMPARE(rig.find<QLabel>("lOp")->text(), QString("200000 min"));
+        QCOMPARE(rig.find<QLabel>("lSwCnt")->text(), QString("10000"));
+        QCOMPARE(rig.find<QLabel>("lOverT")->text(), QString("60 min"));
+        QCOMPARE(rig.find<QLabel>("lMaxT")->text(), QString("61 \u00B0C"));
+        QVERIFY(rig.find("iFW")->isVisible());
+        QCOMPARE(rig.find("iFW")->toolTip(), QString::fromStdString(lumeq::firmwareVersionText(builtIn()->version)));
+        QVERIFY(rig.dialogs.messages.isEmpty()); // -skipFW: no firmware question
+
+        // Edited: a configuration file is loaded over bytes 0..127, the rest stays.
+        const QString path = rig.dir.filePath("street.qcf");
+        Image street = lumeq::defaultImage();
+        street[2] = 35;
+        street[60] = 0x5A;
+        QVERIFY(lumeq::saveConfigFile(path, street, "Street").ok);
+        rig.dialogs.nextFile = path;
+        rig.click("bLoad");
+        const Image edited = rig.window->image();
+        QCOMPARE(edited.size(), std::size_t(256));
+        QVERIFY(!std::equal(edited.begin(), edited.begin() + 96, state.stick.memory.begin()));
+        QVERIFY(std::equal(edited.begin() + 128, edited.end(), state.stick.memory.begin() + 128));
+
+        rig.click("bMemStore");
+        QVERIFY(!rig.window->isFormDisabled()); // the write goes on in the background
+        QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+        QVERIFY(std::equal(edited.begin(), edited.begin() + 250, rig.stickMemory().begin()));
+        // The stick starts afresh, says who it is, and the memory is read again.
+        rig.waitForReady();
+        QCOMPARE(rig.window->image(), rig.stickMemory());
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        QVERIFY(rig.restarts.isEmpty()); // stick mode does not restart
+    }
+
+    void defaultThenTransferWritesTheDefaultsAndFF() {
+        Rig rig;
+        rig.save(stickWithConfiguration(73));
+        rig.start({"-skipFW"});
+        rig.waitForReady();
+        rig.click("bMemClear");
+        QCOMPARE(rig.dialogs.messages, QStringList{"Are youe sure?"});
+        rig.click("bMemStore");
+        QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+        const Image memory = rig.stickMemory();
+        QVERIFY(std::equal(lumeq::kDefaultImage.begin(), lumeq::kDefaultImage.end(), memory.begin()));
+        QVERIFY(std::all_of(memory.begin() + 128, memory.begin() + 250, [](std::uint8_t b) { return b == 0xFF; }));
+        QCOMPARE(int(memory[254]), 61); // beyond the frames: the stick's own
+    }
+
+    void debugMemoTakesTheFrameLogWhileTickedAndNotStopped() {
+        Rig rig;
+        const SimState state = stickWithConfiguration(0xFF);
+        rig.save(state);
+        rig.start({"-debug", "-skipFW"});
+        rig.waitForReady();
+        QCOMPARE(rig.caption(), ready("USB Stick, Device Nr. 0012A07F, FW ???"));
+        auto* memo = rig.find<QPlainTextEdit>("mDebug");
+        QVERIFY(memo->toPlainText().isEmpty()); // "Debug" was not ticked
+        QVERIFY(memo->font().fixedPitch());
+        rig.find<QCheckBox>("cbStickDebug")->setChecked(true);
+        QVERIFY(rig.find("pDebug")->isVisible());
+        rig.click("bReread");
+        QTRY_VERIFY(memo->toPlainText().contains("------------------ Memory dump"));
+        const QStringList lines = memo->toPlainText().split('\n');
+        QCOMPARE(lines.first(), QString("Send: Read Memory 0x00"));
+        QCOMPARE(lines[9], QString("Send: Read Memory 0xEA"));
+        QString row30 = "30: ";
+        for (int i = 0x30; i < 0x40; ++i)
+            row30 += QString("%1 ").arg(state.stick.memory[static_cast<std::size_t>(i)], 2, 16, QChar('0')).toUpper();
+        QVERIFY2(lines.contains(row30), qPrintable(row30));
+
+        memo->clear();
+        rig.find<QCheckBox>("cbDebugHold")->setChecked(true); // "Stop"
+        rig.click("bReread");
+        QVERIFY(rig.window->stickSession()->engine().reading());
+        QTRY_VERIFY(!rig.window->stickSession()->engine().reading());
+        QVERIFY(memo->toPlainText().isEmpty());
+    }
+
+    void pauseAfterTheIdentificationKeepsTheWindowWorking() {
+        Rig rig;
+        rig.save(stickWithConfiguration(73));
+        MainWindow::Timing timing = Rig::timing();
+        timing.stickPauseMs = 400;
+        rig.start({"-skipFW"}, timing);
+        QTRY_VERIFY(rig.window->stickSession()->pausing());
+        // The window's events run during the pause: a timer fires, a click is taken.
+        bool fired = false;
+        QTimer::singleShot(0, [&fired] { fired = true; });
+        QTRY_VERIFY(fired);
+        QVERIFY(rig.window->stickSession()->pausing());
+        QCOMPARE(rig.caption(), QString("USB Stick"));
+        rig.waitForReady();
+    }
+
+    void firmwareQuestionAndUpdateWithTheProgressBar() {
+        Rig rig;
+        rig.save(stickWithConfiguration(40));
+        rig.dialogs.confirmAnswer = true;
+        rig.start();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.caption().endsWith("->FW Update finished."), 15000);
+        const lumeq::FirmwareContainer firmware = *builtIn();
+        const QString question = QString("The Lumeq Firmware version (1.40) and the embedded version (1.%1) are "
+                                         "different!\rDo you want to update the firmware?")
+                                     .arg(firmware.version);
+        QCOMPARE(rig.dialogs.messages, QStringList{question});
+        QCOMPARE(rig.caption(), ready("USB Stick, Device Nr. 0012A07F, FW 1.40") + "->FW Update finished.");
+        const int records = int((firmware.length + 71) / 72);
+        QCOMPARE(rig.progressMaximum, records);
+        QVERIFY(rig.progressShown);
+        std::vector<int> everyRecord(static_cast<std::size_t>(records) + 1); // from 0, one step a record
+        std::iota(everyRecord.begin(), everyRecord.end(), 0);
+        QCOMPARE(rig.progressValues, everyRecord);
+        QVERIFY(!rig.progress()->isVisible());
+        QVERIFY(!rig.window->isFormDisabled());
+        QCOMPARE(rig.window->stickState(), 1);
+        QCOMPARE(rig.beeps, 0);
+        // The stick received every record: the image's first 72 * records bytes, then the reset frame.
+        const SimState after = rig.load();
+        QCOMPARE(after.stick.receivedFirmwareBytes, records * 72);
+        QCOMPARE(after.stick.receivedFirmwareCrc,
+                 lumeq::crc16(std::span(firmware.image).first(static_cast<std::size_t>(records) * 72)));
+    }
+
+    void refusedFirmwareBeepsAndStops() {
+        Rig rig;
+        SimState state = stickWithConfiguration(40);
+        state.faults.refuseFirmwareFrame = 8; // record 3, phase 2
+        rig.save(state);
+        rig.dialogs.confirmAnswer = false; // No to the question: Update FW by hand
+        rig.start();
+        rig.waitForReady();
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QVERIFY(!rig.progress()->isVisible());
+        rig.click("bUpdateFw");
+        QTRY_COMPARE(rig.beeps, 1);
+        QVERIFY(!rig.window->isFormDisabled());
+        QVERIFY(rig.progress()->isVisible()); // it stays where it stopped
+        QCOMPARE(rig.progress()->value(), 2);
+        QVERIFY(!rig.caption().contains("FW Update finished"));
+        QCOMPARE(rig.load().stick.receivedFirmwareBytes, 0);
+        // Update FW starts again from the first record, and now goes through.
+        rig.click("bUpdateFw");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.caption().endsWith("->FW Update finished."), 15000);
+        QCOMPARE(rig.beeps, 1);
+        QCOMPARE(rig.load().stick.receivedFirmwareBytes, int((builtIn()->length + 71) / 72 * 72));
+    }
+
+    void buildWithoutFirmwareAsksNothingAndSaysSo_data() {
+        QTest::addColumn<bool>("carried"); // a container is built in, but its CRC fails
+        QTest::newRow("no container built in") << false;
+        QTest::newRow("a container whose CRC fails") << true;
+    }
+    void buildWithoutFirmwareAsksNothingAndSaysSo() {
+        QFETCH(bool, carried);
+        Rig rig;
+        rig.save(stickWithConfiguration(40));
+        if (carried) {
+            // Version 1.41 in its header, which differs from the stick's 1.40: only the missing image keeps the
+            // question away.
+            std::string text = lumeq::formatFirmwareContainer(std::vector<std::uint8_t>(300, 0x5A), 41);
+            text[9] = text[9] == '0' ? '1' : '0'; // the first digit of the CRC
+            rig.firmwareSource = [text](bool) { return std::optional<lumeq::BuiltInFirmware>({text, false}); };
+        } else {
+            rig.firmwareSource = [](bool) { return std::optional<lumeq::BuiltInFirmware>(); };
+        }
+        rig.start();
+        rig.waitForReady();
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        QVERIFY(!rig.find("iFW")->isVisible());
+        rig.click("bUpdateFw");
+        QCOMPARE(rig.dialogs.messages, QStringList{lumeq::kNoFirmwareMessage});
+        QVERIFY(!rig.progress()->isVisible());
+        QCOMPARE(rig.window->stickState(), 1);
+
+        // A firmware file loaded by hand is sent instead.
+        std::vector<std::uint8_t> bytes(500);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 3);
+        const QString path = rig.dir.filePath("update.qfw");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromStdString(lumeq::formatFirmwareContainer(bytes, 77)));
+        file.close();
+        rig.dialogs.nextFile = path;
+        rig.click("bLoad");
+        QCOMPARE(rig.find("iFW")->toolTip(), QString("Version 1.77"));
+        QVERIFY(rig.find("iFW")->isVisible());
+        rig.click("bUpdateFw");
+        QTRY_VERIFY(rig.caption().endsWith("->FW Update finished."));
+        bytes.resize(7 * 72, 0xFF);
+        QCOMPARE(rig.load().stick.receivedFirmwareCrc, lumeq::crc16(bytes));
+    }
+
+    void readAnswersWithAWrongCrc_data() {
+        QTest::addColumn<int>("badAnswers");
+        QTest::newRow("five: asked again, the read completes") << 5;
+        QTest::newRow("six: Read Error, ReRead works") << 6;
+    }
+    void readAnswersWithAWrongCrc() {
+        QFETCH(int, badAnswers);
+        Rig rig;
+        SimState state = stickWithConfiguration(73);
+        state.faults.badReadCrc = badAnswers;
+        rig.save(state);
+        rig.start({"-skipFW"});
+        if (badAnswers <= 5) {
+            rig.waitForReady();
+            QCOMPARE(rig.window->image(), rig.stickMemory());
+            QVERIFY(rig.dialogs.messages.isEmpty());
+            return;
+        }
+        QTRY_COMPARE(rig.caption(), QString("Read Error"));
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QVERIFY(!rig.window->isFormDisabled());
+        QVERIFY(rig.find("bReread")->isVisible());
+        rig.click("bReread");
+        rig.waitForReady();
+        QCOMPARE(rig.window->image(), rig.stickMemory());
+    }
+
+    void refusedWriteFramesEndWithTransferError() {
+        Rig rig;
+        SimState state = stickWithConfiguration(73);
+        state.faults.refuseWrites = 6;
+        rig.save(state);
+        rig.start({"-skipFW"});
+        rig.waitForReady();
+        rig.window->image()[5] = 0x55;
+        rig.click("bMemStore");
+        QTRY_COMPARE(rig.caption(), QString("Transfer Error!"));
+        QCOMPARE(rig.window->stickState(), 0);
+        QVERIFY(!rig.window->isFormDisabled());
+        QVERIFY(rig.find("bMemStore")->isVisible());
+        QCOMPARE(int(rig.stickMemory()[5]), int(state.stick.memory[5])); // nothing was written
+        // A stick that takes the frames again: Transfer works.
+        SimState willing = rig.load();
+        willing.faults.refuseWrites = 0;
+        rig.save(willing);
+        rig.click("bMemStore");
+        QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+        QCOMPARE(int(rig.stickMemory()[5]), 0x55);
+    }
+
+    void stickUnpluggedDuringAWrite() {
+        Rig rig;
+        SimState state = stickWithConfiguration(73);
+        rig.save(state);
+        rig.start({"-skipFW"});
+        rig.waitForReady();
+        // Transfer finds the stick afresh (the state file read again): it is pulled out after three frames.
+        state.faults.unplugAfter = 4;
+        rig.save(state);
+        rig.click("bMemStore");
+        QTRY_COMPARE(rig.dialogs.messages, QStringList{"   USB Error!   "});
+        QCOMPARE(rig.caption(), QString("Transfer Error!"));
+        QVERIFY(!rig.window->isFormDisabled());
+        QVERIFY(rig.find("bMemStore")->isVisible());
+        QVERIFY(!rig.load().stick.present);
+        // Without the stick, Transfer says so; with it back, it writes again.
+        rig.click("bMemStore");
+        QCOMPARE(rig.dialogs.messages.size(), 2);
+        SimState back = rig.load();
+        back.stick.present = true;
+        back.faults.unplugAfter = -1;
+        rig.save(back);
+        rig.click("bMemStore");
+        QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+    }
+
+    void stickUnpluggedDuringAFirmwareUpdate() {
+        Rig rig;
+        SimState state = stickWithConfiguration(40);
+        state.faults.unplugAfter = 1 + 10 + 30; // the start-up read, the memory read, ten records
+        rig.save(state);
+        rig.dialogs.confirmAnswer = true;
+        rig.start();
+        QTRY_COMPARE(rig.dialogs.messages.size(), 2);
+        QCOMPARE(rig.dialogs.messages.last(), QString("   USB Error!   "));
+        QVERIFY(!rig.window->isFormDisabled());
+        QVERIFY(!rig.progress()->isVisible());
+        QVERIFY(rig.find("bUpdateFw")->isVisible());
+        QCOMPARE(rig.window->stickState(), 1);
+    }
+
+    void stickThatNeverIdentifiesItselfKeepsWaiting() {
+        Rig rig;
+        SimState state = stickWithConfiguration(73);
+        state.faults.loseAnswersAfter = 1; // B2 50 only
+        rig.save(state);
+        rig.start();
+        QTest::qWait(20); // the stick's answers come within a millisecond; nothing comes
+        QCOMPARE(rig.caption(), QString("USB Stick"));
+        QCOMPARE(rig.window->stickState(), 0);
+        QVERIFY(rig.window->isFormDisabled());
+        QVERIFY(rig.visibleActionButtons().isEmpty());
+    }
+};
+
+LUMEQ_GUI_TEST(StickModeTest)
+#include "stickmode_test.moc"
