@@ -676,29 +676,48 @@ void BlockDiagramTest::hints_data() {
     const QString mff = "MFF (Maintenance Factor Function)\nReduction of the degree to which the luminous flux "
                         "decreases\nover the service life of the light source.\n\nBBT (Burn-In Block Time)\n"
                         "Disable dimming during the burn-in period\nof conventional light sources.";
-    const QString timer = "Timer\nAfter power on disable the power reduction/ dimming for\na configurable period of time.";
+    const QString timer =
+        "Timer\nAfter power on disable the power reduction/ dimming for\na configurable period of time.";
     const QString powerOn =
         "Power On\nConfigurable delay, fade and level immediately after power on.\n\nDPC (Delayed Switching for "
         "Pedestrian Crossing)\nThe lighting is switched on after a delay or switched off\nmore quickly in the "
         "vicinity of pedestrian crossings.\n\nDOO (Dimmed ON/OFF)\nThe lighting system is fade-in/out.";
-    const QString isd = "ISD(Intelligent Switching Time Dimming)\nThe dimming period is derived from the switch-on/off time.";
+    const QString isd =
+        "ISD(Intelligent Switching Time Dimming)\nThe dimming period is derived from the switch-on/off time.";
     const QString hold = "Timer\nHold time, increase the impulse width for the control input.";
     const QString engine1 = "Dimming Engine 1\nTimer-controlled periods of dimmed light.";
     const QString engine2 = "Dimming Engine 2\nTimer-controlled periods of dimmed light.";
     const QString output = "Control Output\nConfigurable DALI or 1-10V output";
     const QString remote = "Remote Control\nAllowing the change of configuration parameters.";
     const std::pair<const char*, QString> rows[] = {
-        {"MFF_dis", mff},        {"iMFF_en", mff},         {"Block_dis", timer},
-        {"iTBlock_en", timer},   {"iTDpc_en", powerOn},    {"LST_dis", "230Vac Control Input"},
-        {"iLst_en", "230Vac Control Input"},               {"iLST_pol", "230Vac Control Input"},
-        {"Astro_dis", isd},      {"iISD_en", isd},         {"HOLD_dis", hold},
-        {"iTHold_en", hold},     {"dm1_dis", engine1},     {"iISD1_en", engine1},
-        {"dm2_dis", engine2},    {"iISD2_en", engine2},    {"Dali", output},
-        {"iTen", output},        {"rem_dis", remote},      {"iRemote_en", remote},
+        {"MFF_dis", mff},
+        {"iMFF_en", mff},
+        {"Block_dis", timer},
+        {"iTBlock_en", timer},
+        {"iTDpc_en", powerOn},
+        {"LST_dis", "230Vac Control Input"},
+        {"iLst_en", "230Vac Control Input"},
+        {"iLST_pol", "230Vac Control Input"},
+        {"Astro_dis", isd},
+        {"iISD_en", isd},
+        {"HOLD_dis", hold},
+        {"iTHold_en", hold},
+        {"dm1_dis", engine1},
+        {"iISD1_en", engine1},
+        {"dm2_dis", engine2},
+        {"iISD2_en", engine2},
+        {"Dali", output},
+        {"iTen", output},
+        {"rem_dis", remote},
+        {"iRemote_en", remote},
         {"iRelay", "Relay\nChangeover relay output"},
         // No hint: PWM, thermal management, switches.
-        {"PWM", QString()},      {"iTM", QString()},       {"iTM_dis", QString()},
-        {"sw_tm_on", QString()}, {"SW_block_close", QString()}, {"rc_off", QString()},
+        {"PWM", QString()},
+        {"iTM", QString()},
+        {"iTM_dis", QString()},
+        {"sw_tm_on", QString()},
+        {"SW_block_close", QString()},
+        {"rc_off", QString()},
     };
     for (const auto& [name, hint] : rows)
         QTest::newRow(name) << QString::fromLatin1(name) << hint;

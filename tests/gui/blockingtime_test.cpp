@@ -2,9 +2,9 @@
 // Widgets are found by their control names; clicks go through the window system, so that the diagram's
 // stacking (greyed block over the block, open switch over the closed one) decides what a click reaches.
 
+#include "editorrig.h"
 #include "guitest.h"
 #include "roundtrip.h"
-#include "editorrig.h"
 #include "windowrun.h"
 
 #include "model/image.h"

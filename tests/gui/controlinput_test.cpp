@@ -2,9 +2,9 @@
 // hold-time editor pTHold. Widgets are found by their control names; clicks go through the window system,
 // so that the diagram's stacking and the interlock decide what a click reaches.
 
+#include "editorrig.h"
 #include "guitest.h"
 #include "roundtrip.h"
-#include "editorrig.h"
 #include "windowrun.h"
 
 #include "diagram/blockdiagram.h"
@@ -161,8 +161,10 @@ void ControlInputTest::lstOnShowsTheStoredPolarity_data() {
     QTest::addColumn<int>("polarity");
     QTest::addColumn<QString>("shownPicture");
     QTest::addColumn<QString>("hiddenPicture");
-    QTest::newRow("Low->High") << 0 << "iLst_en" << "iLST_pol";
-    QTest::newRow("High->Low") << kHighToLow << "iLST_pol" << "iLst_en";
+    QTest::newRow("Low->High") << 0 << "iLst_en"
+                               << "iLST_pol";
+    QTest::newRow("High->Low") << kHighToLow << "iLST_pol"
+                               << "iLst_en";
 }
 
 // Off, the input shows both polarity pictures under its greyed block. Switched on again, only the stored

@@ -2,9 +2,9 @@
 // (delays after the LSt signal), with their help pictures. Widgets are found by their control names and
 // clicked through the window system; values are entered through the shared value slider as a user does.
 
+#include "editorrig.h"
 #include "guitest.h"
 #include "roundtrip.h"
-#include "editorrig.h"
 
 #include "diagram/blockdiagram.h"
 #include "editors/dimmingengineeditor.h"

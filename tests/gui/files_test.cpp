@@ -11,8 +11,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScrollBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 

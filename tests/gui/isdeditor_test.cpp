@@ -2,9 +2,9 @@
 // pAstroCalc. Widgets are found by their control names and clicked through the window system, so that the
 // diagram's stacking and the interlock decide what happens.
 
+#include "editorrig.h"
 #include "guitest.h"
 #include "roundtrip.h"
-#include "editorrig.h"
 #include "windowrun.h"
 
 #include "diagram/blockdiagram.h"

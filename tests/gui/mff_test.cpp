@@ -2,9 +2,9 @@
 // slider that fills the levels, the intermediate points, OK and Cancel with the greying rule, and the chart.
 // Widgets are found by their control names; clicks go through the window system.
 
+#include "editorrig.h"
 #include "guitest.h"
 #include "roundtrip.h"
-#include "editorrig.h"
 #include "windowrun.h"
 
 #include "editors/mffeditor.h"

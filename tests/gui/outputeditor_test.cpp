@@ -2,8 +2,8 @@
 // chooser pDimmingCurve behind its cbDC and bDC. Widgets are found by their control names; clicks go
 // through the window system so that the diagram's stacking and the interlock decide what happens.
 
-#include "guitest.h"
 #include "editorrig.h"
+#include "guitest.h"
 
 #include "diagram/blockdiagram.h"
 #include "editors/dimmingcurvepanel.h"
@@ -134,7 +134,8 @@ public:
         return find<QLineEdit>(name)->palette().color(QPalette::Active, QPalette::Text);
     }
 
-    QTemporaryDir dir;    OutputEditor* output = nullptr;
+    QTemporaryDir dir;
+    OutputEditor* output = nullptr;
     DimmingCurvePanel* panel = nullptr;
 };
 

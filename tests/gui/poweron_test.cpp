@@ -2,9 +2,9 @@
 // of the diagram, and the help panels of the power-on, blocking-time and curve-chooser panels. Widgets are
 // found by their control names; clicks go through the window system.
 
+#include "editorrig.h"
 #include "guitest.h"
 #include "roundtrip.h"
-#include "editorrig.h"
 #include "windowrun.h"
 
 #include "diagram/blockdiagram.h"

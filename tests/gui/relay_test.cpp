@@ -1,9 +1,9 @@
 // The relay editor pRelay: zero-cross switching in bit 0 of byte 88. Widgets are found by their control
 // names; clicks go through the window system.
 
+#include "editorrig.h"
 #include "guitest.h"
 #include "roundtrip.h"
-#include "editorrig.h"
 #include "windowrun.h"
 
 #include "model/image.h"

@@ -3,9 +3,9 @@
 // input and the astro clock over. Widgets are found by their control names; clicks go through the window
 // system.
 
+#include "editorrig.h"
 #include "guitest.h"
 #include "roundtrip.h"
-#include "editorrig.h"
 #include "windowrun.h"
 
 #include "diagram/blockdiagram.h"

@@ -15,9 +15,9 @@
 #include <QtTest>
 
 struct RoundTrip {
-    QString file;          // the saved configuration
-    QJsonObject show;      // `lumeq-cli show FILE --json`
-    QStringList report;    // every text the report prints, in drawing order
+    QString file;       // the saved configuration
+    QJsonObject show;   // `lumeq-cli show FILE --json`
+    QStringList report; // every text the report prints, in drawing order
 
     // Saves the window's image through its Save button, checks that the file loads back to the same 96
     // bytes, runs `lumeq-cli show --json` on it and makes the report of the image.

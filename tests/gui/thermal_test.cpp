@@ -2,9 +2,9 @@
 // falling thresholds of the slider strip, and what OK and Cancel store. Widgets are found by their control
 // names; clicks go through the window system.
 
+#include "editorrig.h"
 #include "guitest.h"
 #include "roundtrip.h"
-#include "editorrig.h"
 #include "windowrun.h"
 
 #include "model/image.h"
