@@ -3,7 +3,9 @@
 
 LUMEQ_BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libhpdf-dev"
 LUMEQ_RUNTIME_PACKAGES="libhidapi-hidraw0 libhidapi-libusb0"
-LUMEQ_TEST_PACKAGES="libgtest-dev poppler-utils"
+LUMEQ_TEST_PACKAGES="libgtest-dev poppler-utils dpkg-dev file lintian desktop-file-utils appstream"
+# Making the Debian package (scripts/package.sh); the test command checks one made from its build.
+LUMEQ_PACKAGE_PACKAGES="dpkg-dev file"
 
 lumeq_install_missing() {
     local missing=()

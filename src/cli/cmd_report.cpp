@@ -34,7 +34,9 @@ int report(const std::vector<std::string>& args) {
         const bool hasValue = i + 1 < args.size();
         if (arg == "--help" || arg == "-h") {
             std::printf("%s\nWrites the PDF report of a configuration file, as the window's PDF button does.\n"
-                        "The header lines come from pdf.ini beside lumeq-cli unless --header names another file.\n"
+                        "The header lines come from --header FILE.ini, else from pdf.ini beside lumeq-cli, in\n"
+                        "$XDG_CONFIG_HOME/lumeq-config (~/.config/lumeq-config) or in ../share/lumeq-config\n"
+                        "(/usr/share/lumeq-config for /usr/bin/lumeq-cli), the first one found.\n"
                         "SOURCE_DATE_EPOCH fixes the creation date and the printed date.\n",
                         kUsage);
             return Success;
@@ -87,6 +89,7 @@ int report(const std::vector<std::string>& args) {
         }
         header = readHeaderFile(headerFile);
     } else {
+        // pdf.ini beside the program, in the user's configuration folder or in the installation's.
         const std::string programDir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath().toStdString();
         header = readHeaderLines(programDir);
     }

@@ -2,6 +2,7 @@
 
 #include "editors/editorset.h"
 #include "editors/outputeditor.h"
+#include "files/lookup.h"
 #include "model/dimmingcurve.h"
 
 #include <QCheckBox>
@@ -52,6 +53,12 @@ QString fromPath(const std::filesystem::path& path) {
 #else
     return QFile::decodeName(QByteArray::fromStdString(path.native()));
 #endif
+}
+
+// The folder of curve files: beside the program, else in the user's configuration folder or the
+// installation's.
+QString curveFolder(const QString& programDir) {
+    return lookupPath(lookupRoots(programDir), kCurveFolder, EntryKind::Folder);
 }
 
 } // namespace
@@ -258,7 +265,7 @@ void DimmingCurvePanel::startUp() {
 }
 
 bool DimmingCurvePanel::dimmCurve(bool listOnly) {
-    const CurveListing listing = listCurveFiles(toPath(host().programDir() + kCurveFolder));
+    const CurveListing listing = listCurveFiles(toPath(curveFolder(host().programDir())));
     if (!listing.folderFound || listing.names.empty())
         return false;
 
@@ -300,7 +307,7 @@ void DimmingCurvePanel::paintDC(bool draw) {
         curves.dimmingCurve.clear();
         return;
     }
-    const QString file = host().programDir() + kCurveFolder + QLatin1Char('/') + names_.at(row);
+    const QString file = curveFolder(host().programDir()) + QLatin1Char('/') + names_.at(row);
     const CurveParse parsed = readCurveFile(toPath(file));
     if (!parsed.ok()) {
         // A broken file is no curve: nothing would be corrected through it.
@@ -413,7 +420,7 @@ void DimmingCurvePanel::dropChoice() {
 }
 
 QString DimmingCurvePanel::curveProblem(int row) const {
-    const QString file = host().programDir() + kCurveFolder + QLatin1Char('/') + names_.at(row);
+    const QString file = curveFolder(host().programDir()) + QLatin1Char('/') + names_.at(row);
     const CurveParse parsed = readCurveFile(toPath(file));
     QString reason;
     switch (parsed.error) {

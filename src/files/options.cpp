@@ -1,6 +1,7 @@
 #include "files/options.h"
 
 #include "files/inifile.h"
+#include "files/lookup.h"
 
 namespace lumeq {
 
@@ -53,7 +54,8 @@ StartupOptions optionsFromCommandLine(const QStringList& parameters) {
 }
 
 StartupOptions readOptions(const QString& programDir, const QStringList& parameters) {
-    const IniFile ini = IniFile::load(programDir + QLatin1String(kCommandIniName));
+    const IniFile ini =
+        IniFile::load(lookupPath(lookupRoots(programDir), QLatin1String(kCommandIniName), EntryKind::File));
     if (!ini.exists())
         return optionsFromCommandLine(parameters);
 

@@ -1,7 +1,8 @@
 #pragma once
-// Start-up options: from command.ini next to the program when that file exists, otherwise from the
-// command line. The curve parameter "-dc=N" is the program's own restart parameter and is read from the
-// command line in both cases.
+// Start-up options: from command.ini when that file exists (beside the program, else in the user's
+// configuration folder or the installation's, see files/lookup.h), otherwise from the command line. The
+// curve parameter "-dc=N" is the program's own restart parameter and is read from the command line in
+// both cases.
 
 #include <QString>
 #include <QStringList>

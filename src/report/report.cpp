@@ -1,12 +1,12 @@
 #include "report/report.h"
 
 #include "files/inifile.h"
+#include "files/lookup.h"
 #include "model/settings.h"
 #include "model/timecode.h"
 #include "report/logo.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QLocale>
 
 #include <algorithm>
@@ -324,8 +324,8 @@ private:
 } // namespace
 
 HeaderLines readHeaderLines(const std::string& programDir) {
-    return readHeaderFile(
-        QDir(QString::fromStdString(programDir)).filePath(QString::fromLatin1(kPdfIniName)).toStdString());
+    const LookupRoots roots = lookupRoots(QString::fromStdString(programDir));
+    return readHeaderFile(lookupPath(roots, QString::fromLatin1(kPdfIniName), EntryKind::File).toStdString());
 }
 
 HeaderLines readHeaderFile(const std::string& iniPath) {

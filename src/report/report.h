@@ -34,11 +34,12 @@ struct HeaderLines {
     std::string line2 = "Musterweg 12, 12345 Musterstadt"; // regular
 };
 
-// The file beside the program that sets the header lines (section "Header", keys "Line1" and "Line2").
+// The file that sets the header lines (section "Header", keys "Line1" and "Line2").
 inline constexpr const char* kPdfIniName = "pdf.ini";
 
-// Reads the header lines from pdf.ini in the program's directory. A missing file or key gives the
-// default line; a key that is present but empty gives an empty line.
+// Reads the header lines from pdf.ini beside the program, else from the one in the user's configuration
+// folder or the installation's (files/lookup.h). A missing file or key gives the default line; a key
+// that is present but empty gives an empty line.
 HeaderLines readHeaderLines(const std::string& programDir);
 // The same from a named INI file (section "Header", keys "Line1" and "Line2").
 HeaderLines readHeaderFile(const std::string& iniPath);
