@@ -337,6 +337,14 @@ void MainWindow::showSixtyHzLabel(bool shown) {
     l60Hz->setVisible(shown);
 }
 
+QString MainWindow::curveName() const {
+    const auto* chooser = editors_->find<DimmingCurvePanel>();
+    if (!chooser || !curves_.curveChosen())
+        return {};
+    const QStringList names = chooser->curveNames();
+    return curves_.curveIndex < names.size() ? names.at(curves_.curveIndex) : QString();
+}
+
 void MainWindow::dropCurveChoice() {
     if (auto* chooser = editors_->find<DimmingCurvePanel>())
         chooser->dropChoice();
@@ -407,8 +415,10 @@ void MainWindow::formActivate() {
     pLogo->hide();
     startupDone_ = true;
     // Stick mode takes the stick's answers from here on: its identification may be waiting already.
-    if (stickSession_ && !closing_)
+    if (stickSession_ && !closing_) {
+        stickSession_->setAnswerTimeout(timing_.stickAnswerMs);
         stickSession_->start(inReportLength, outReportLength, timing_.stickPauseMs);
+    }
 }
 
 void MainWindow::reportsWaiting() {

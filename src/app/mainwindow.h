@@ -52,6 +52,7 @@ public:
         int demoPauseMs = 2000;  // "Demo Mode" stays on show this long before the default image
         int pollMs = 1000;       // Timer2: looking for a stick in demo mode
         int stickPauseMs = 1000; // stick mode: after the identification, before the memory is read
+        int stickAnswerMs = kStickAnswerTimeoutMs; // stick mode: the wait for each answer
     };
 
     // Where the built-in firmware containers come from (the program's resources; tests give their own).
@@ -121,6 +122,7 @@ public:
     QString programDir() const override { return programDir_; }
     bool isDemo() const override { return demo; }
     CurveState& curves() override { return curves_; }
+    QString curveName() const override;
 
     // Starts the program again with the given parameters and ends this run. When the new process cannot be
     // started, says why and keeps this run going.

@@ -1,6 +1,7 @@
 #include "app/modulesession.h"
 
 #include "app/dialogs.h"
+#include "files/programmedlog.h"
 #include "link/blockwriter.h"
 #include "link/reportpump.h"
 #include "link/slotrecords.h"
@@ -259,7 +260,7 @@ void ModuleSession::bMemStoreClick() {
     host_.setFormDisabled(true);
     host_.setBusyCursor(true);
 
-    correctForModule(host_.image(), host_.curves());
+    const bool curveApplied = correctForModule(host_.image(), host_.curves());
     TransferRequest request;
     request.controlBlock = controlBlock_;
     request.controlBlockRead = controlBlockRead_;
@@ -276,10 +277,36 @@ void ModuleSession::bMemStoreClick() {
         showSlotBar();
         return;
     }
+    // Every Transfer goes into the log of programmed modules, whatever its outcome. The window reads the
+    // module afresh after its restart but compares nothing, so there is no read-back to record.
+    ProgrammedRecord record;
+    record.time = programmedNow();
+    record.mode = ProgrammedMode::Module;
+    record.slot = selectedSlot_;
+    record.name = request.info;
+    record.crc = configurationCrc(request.image);
+    if (curveApplied)
+        record.curve = host_.curveName().toStdString();
+    if (request.firmware)
+        record.firmware = "1." + std::to_string(request.firmware->version);
     TransferRun run(*planned.plan);
     // Each block waits up to about a second for its confirmation, taking it the moment it comes; the
     // window takes no events meanwhile.
     const TransferResult result = runTransfer(stick_, run, static_cast<std::size_t>(inReportLength_), kWaitOnDevice);
+    if (!result.ok) {
+        record.outcome = ProgrammedOutcome::Failed;
+        const QString address = QStringLiteral("%1").arg(result.failedAddress, 4, 16, QLatin1Char('0')).toUpper();
+        record.reason = transferErrorMessage(result.errorCode) + " (" + blockWriteOutcomeText(result.failure) +
+                        " at address " + address.toStdString() + ")";
+    } else if (result.firmwareFailed) {
+        record.outcome = ProgrammedOutcome::Failed;
+        record.reason = transferErrorMessage(kFirmwareError) + " (the firmware descriptor keeps its old record)";
+    }
+    const ProgrammedLogAppend logged = appendProgrammedRecord(programmedLogPath(), record);
+    if (!logged.ok)
+        host_.dialogs().message(QStringLiteral("This Transfer could not be added to the log of programmed "
+                                               "modules: ") +
+                                QString::fromStdString(logged.error));
     if (result.firmwareFailed) {
         // The firmware descriptor keeps the old record and the update stays due; the control block follows.
         host_.dialogs().message(fromStd(transferErrorMessage(kFirmwareError)));

@@ -46,6 +46,8 @@ public:
     virtual void setInfoText(const QString& text) = 0;
     virtual void showSixtyHzLabel(bool shown) = 0;
     virtual CurveState& curves() = 0;
+    // The file name of the chosen dimming curve; empty when none is chosen.
+    virtual QString curveName() const = 0;
     // Gives up the chosen curve: curve index -1, the correction box unticked.
     virtual void dropCurveChoice() = 0;
     virtual void restart(const QStringList& arguments) = 0;

@@ -25,7 +25,65 @@ QString fromStd(std::string_view text) {
 StickSession::StickSession(StickSessionHost& host, StickAccess& stick, ReportPump& pump, const StartupOptions& options,
                            StickWidgets widgets, QObject* parent)
     : QObject(parent), host_(host), stick_(stick), pump_(pump), options_(options), w_(widgets),
-      engine_(host.image(), {}) {}
+      engine_(host.image(), {}) {
+    answerTimer_ = new QTimer(this);
+    answerTimer_->setSingleShot(true);
+    connect(answerTimer_, &QTimer::timeout, this, &StickSession::answerMissing);
+}
+
+void StickSession::watchAnswer() {
+    if (!pausing_ && engine_.awaitingAnswer())
+        answerTimer_->start(answerTimeoutMs_);
+    else
+        answerTimer_->stop();
+}
+
+// A stick that falls silent would otherwise leave the read, the write or the update waiting for good (an
+// update with the window's interlock set).
+void StickSession::answerMissing() {
+    if (handling_ || pausing_) {
+        watchAnswer();
+        return;
+    }
+    if (!engine_.awaitingAnswer())
+        return;
+    handling_ = true;
+    const StickEffects effects = engine_.answerMissing();
+    if (pendingRecord_)
+        appendRecord(ProgrammedOutcome::Failed, "the stick did not answer");
+    apply(effects);
+    handling_ = false;
+}
+
+StickSession::~StickSession() {
+    if (pendingRecord_)
+        appendRecord(ProgrammedOutcome::Interrupted, "the program was closed before the stick answered");
+}
+
+void StickSession::appendRecord(ProgrammedOutcome outcome, const std::string& reason) {
+    ProgrammedRecord record = std::move(*pendingRecord_);
+    pendingRecord_.reset();
+    record.outcome = outcome;
+    record.reason = reason;
+    const ProgrammedLogAppend logged = appendProgrammedRecord(programmedLogPath(), record);
+    if (!logged.ok)
+        qWarning("%s", ("this write is not in the log of programmed modules: " + logged.error).c_str());
+}
+
+void StickSession::recordEnd(const StickEffects& effects, bool lost) {
+    if (!pendingRecord_)
+        return;
+    const bool firmware = !pendingRecord_->firmware.empty();
+    const bool ok = firmware ? effects.firmwareComplete : effects.writeComplete;
+    const bool failed = firmware ? effects.firmwareFailed : effects.writeFailed;
+    if (ok)
+        appendRecord(ProgrammedOutcome::Ok, {});
+    else if (failed && lost)
+        appendRecord(ProgrammedOutcome::Interrupted, "the stick was unplugged");
+    else if (failed)
+        appendRecord(ProgrammedOutcome::Failed,
+                     firmware ? "the stick refused the firmware" : "the stick refused a frame six times");
+}
 
 void StickSession::engineOptions() {
     StickEngine::Options options;
@@ -76,12 +134,16 @@ void StickSession::reportsWaiting() {
         const std::optional<Bytes> report = pump_.take();
         if (!report)
             break;
-        apply(engine_.feed(*report));
+        const StickEffects effects = engine_.feed(*report);
+        recordEnd(effects, false);
+        apply(effects);
     }
     if (!pausing_ && pump_.lost() && !lostHandled_) {
         lostHandled_ = true;
         pump_.stop();
-        apply(engine_.stickLost());
+        const StickEffects effects = engine_.stickLost();
+        recordEnd(effects, true);
+        apply(effects);
     }
     handling_ = false;
 }
@@ -150,6 +212,7 @@ void StickSession::apply(const StickEffects& effects) {
         host_.dialogs().message(fromStd(*effects.message));
     if (updateRequested)
         bUpdateFwClick();
+    watchAnswer();
 }
 
 void StickSession::endPause(std::vector<StickFrame> frames, std::vector<std::string> lines) {
@@ -160,6 +223,7 @@ void StickSession::endPause(std::vector<StickFrame> frames, std::vector<std::str
     for (const auto& action : actions)
         action();
     reportsWaiting();
+    watchAnswer();
 }
 
 void StickSession::whenReady(std::function<void()> action) {
@@ -206,6 +270,13 @@ void StickSession::bUpdateFwClick() {
         }
         if (!stickReady())
             return;
+        if (pendingRecord_)
+            appendRecord(ProgrammedOutcome::Interrupted, "another write began before the stick answered");
+        ProgrammedRecord record;
+        record.time = programmedNow();
+        record.mode = ProgrammedMode::Stick;
+        record.firmware = "1." + std::to_string(firmware.fwVersion);
+        pendingRecord_ = std::move(record);
         apply(engine_.startFirmwareUpdate(firmware.image(), firmware.fwLength));
     });
 }
@@ -227,6 +298,14 @@ void StickSession::bMemStoreClick() {
         host_.hideActionButtons();
         host_.setFormDisabled(true);
         host_.setBusyCursor(true);
+        if (pendingRecord_)
+            appendRecord(ProgrammedOutcome::Interrupted, "another write began before the stick answered");
+        ProgrammedRecord record;
+        record.time = programmedNow();
+        record.mode = ProgrammedMode::Stick;
+        record.name = host_.infoText().toStdString();
+        record.crc = configurationCrc(host_.image());
+        pendingRecord_ = std::move(record);
         apply(engine_.store());
         host_.showActionButtons();
         host_.setFormDisabled(false);

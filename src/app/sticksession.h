@@ -11,6 +11,7 @@
 // question may be on show).
 
 #include "files/options.h"
+#include "files/programmedlog.h"
 #include "link/firmwarestate.h"
 #include "link/stickengine.h"
 #include "model/image.h"
@@ -19,6 +20,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -26,6 +28,7 @@ class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
+class QTimer;
 
 namespace lumeq {
 
@@ -49,6 +52,8 @@ public:
     virtual QString caption() const = 0;
     virtual void setCaption(const QString& caption) = 0;
     virtual FirmwareState& firmware() = 0;
+    // The name in eInfo.
+    virtual QString infoText() const = 0;
 };
 
 // The widgets of stick mode (made by the window).
@@ -72,7 +77,11 @@ class StickSession : public QObject {
 public:
     StickSession(StickSessionHost& host, StickAccess& stick, ReportPump& pump, const StartupOptions& options,
                  StickWidgets widgets, QObject* parent);
+    // A write still going on when the window closes is logged as interrupted.
+    ~StickSession() override;
 
+    // How long a read, write or firmware update waits for each answer before it ends with a message.
+    void setAnswerTimeout(int ms) { answerTimeoutMs_ = ms; }
     // Stick mode begins (state 0, waiting for the identification). `pauseMs` is the pause after it; the
     // engine's options take the built-in firmware version when the program carries an image.
     void start(int inReportLength, int outReportLength, int pauseMs);
@@ -94,6 +103,10 @@ public:
 
 private:
     void apply(const StickEffects& effects);
+    // The write or firmware update going on (started by this window) ends with the effects: its record goes
+    // into the log of programmed modules. `lost`: the stick was unplugged.
+    void recordEnd(const StickEffects& effects, bool lost);
+    void appendRecord(ProgrammedOutcome outcome, const std::string& reason);
     void sendFrames(const std::vector<StickFrame>& frames, const std::vector<std::string>& lines);
     void addDebugLines(const std::vector<std::string>& lines);
     void endPause(std::vector<StickFrame> frames, std::vector<std::string> lines);
@@ -102,6 +115,9 @@ private:
     // The stick is there and its reports are read; looks for it again after it was lost.
     bool stickReady();
     void engineOptions();
+    // Starts the wait for the stick's answer afresh while the engine waits for one; stops it otherwise.
+    void watchAnswer();
+    void answerMissing();
 
     StickSessionHost& host_;
     StickAccess& stick_;
@@ -117,6 +133,10 @@ private:
     bool pausing_ = false;
     bool lostHandled_ = false;
     std::vector<std::function<void()>> afterPause_;
+    QTimer* answerTimer_ = nullptr;
+    int answerTimeoutMs_ = kStickAnswerTimeoutMs;
+    // The log record of the write or firmware update going on; empty when none is.
+    std::optional<ProgrammedRecord> pendingRecord_;
 };
 
 } // namespace lumeq

@@ -4,11 +4,14 @@
 #include "cli/command.h"
 #include "files/configfile.h"
 #include "files/firmwarecontainer.h"
+#include "files/programmedlog.h"
 #include "link/blockreader.h"
 #include "link/blockwriter.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
 #include "model/dimmingcurve.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
@@ -334,28 +337,51 @@ int write(const std::vector<std::string>& args) {
         return BadInput;
     }
     const TransferPlan plan = *planned.plan;
+    // Every write goes into the log of programmed modules, whatever its outcome.
+    ProgrammedRecord record;
+    record.time = programmedNow();
+    record.mode = ProgrammedMode::Module;
+    record.slot = slot;
+    record.name = request.info;
+    record.crc = configurationCrc(request.image);
+    if (curveFile)
+        record.curve = QFileInfo(QString::fromStdString(*curveFile)).fileName().toStdString();
+    if (firmware)
+        record.firmware = "1." + std::to_string(firmware->version);
+    const auto logged = [&record](ProgrammedOutcome outcome, const std::string& reason) {
+        record.outcome = outcome;
+        record.reason = reason;
+        recordProgramming(record);
+    };
     TransferRun run(plan);
     const TransferResult result = runTransfer(*link->stick, run, link->reportLength, kWaitOnDevice);
+    const std::string firmwareProblem =
+        transferErrorMessage(kFirmwareError) + " (the firmware descriptor keeps its old record)";
     if (result.firmwareFailed)
-        error(transferErrorMessage(kFirmwareError) + " (the firmware descriptor keeps its old record)");
+        error(firmwareProblem);
     if (!result.ok) {
-        error(transferErrorMessage(result.errorCode) + " (" + blockWriteOutcomeText(result.failure) + " at address " +
-              hex4(result.failedAddress) + ")");
+        const std::string problem = transferErrorMessage(result.errorCode) + " (" +
+                                    blockWriteOutcomeText(result.failure) + " at address " +
+                                    hex4(result.failedAddress) + ")";
+        error(problem);
+        logged(ProgrammedOutcome::Failed, problem);
         return BadInput;
     }
 
     // Read the module afresh, as the program does after its restart, and compare the slot's data and the
     // whole directory (all four slot descriptors and the firmware descriptor) with what was sent.
     const std::string written = "slot M" + std::to_string(slot) + " was written, but ";
-    if (!link->stick->findHidDevice(kStickVendorId, kStickProductId)) {
-        error(written + "the stick is gone: the module cannot be read back");
+    const auto notReadBack = [&](const std::string& reason) {
+        error(written + reason);
+        record.readBack = "not read back: " + reason;
+        logged(ProgrammedOutcome::Failed, result.firmwareFailed ? firmwareProblem : "the read-back failed");
         return BadInput;
-    }
+    };
+    if (!link->stick->findHidDevice(kStickVendorId, kStickProductId))
+        return notReadBack("the stick is gone: the module cannot be read back");
     const std::optional<ModuleContents> after = readModule(*link);
-    if (!after) {
-        error(written + "the module could not be read back");
-        return BadInput;
-    }
+    if (!after)
+        return notReadBack("the module could not be read back");
     const TMemory& stored = after->directory.memorySlots[static_cast<std::size_t>(slot - 1)];
     std::vector<std::string> differences;
     if (stored.mEmpty) {
@@ -385,10 +411,12 @@ int write(const std::vector<std::string>& args) {
     }
     for (const std::string& difference : differences)
         error(written + difference);
-    if (!differences.empty())
+    record.readBack = differences.empty() ? "identical" : "differs: " + differences.front();
+    if (!differences.empty() || result.firmwareFailed) {
+        logged(ProgrammedOutcome::Failed, result.firmwareFailed ? firmwareProblem : "the read-back differs");
         return BadInput;
-    if (result.firmwareFailed)
-        return BadInput;
+    }
+    logged(ProgrammedOutcome::Ok, {});
     std::printf("wrote slot M%d %s at address 0x%s", slot, quoted(stored.mString).c_str(),
                 hex4(slotAddress(slot)).c_str());
     if (firmwareBlocks > 0)

@@ -39,8 +39,8 @@ constexpr const char* kHelp =
     "count, over-temperature time in quarters of an hour, maximum temperature in degrees Celsius;\n"
     "--device-number its device number (8 hexadecimal digits).\n"
     "--fault sets a fault of the [Faults] section (NoAnswer, LoseAnswersAfter, ConfirmStatus,\n"
-    "ConfirmAddressOffset, DelayPerReportMs, RefuseBlockAddress, RefuseWrites, BadReadCrc,\n"
-    "RefuseFirmwareFrame, UnplugAfter); it may be repeated.\n"
+    "ConfirmAddressOffset, ConfirmFaultAddress, DelayPerReportMs, NoAnswerAfter, RefuseBlockAddress,\n"
+    "RefuseWrites, BadReadCrc, RefuseFirmwareFrame, UnplugAfter); it may be repeated.\n"
     "sim show prints the stick, the control block and the slots of a state file.\n"
     "Point LUMEQ_SIMULATOR at the file to use it in place of the stick.";
 

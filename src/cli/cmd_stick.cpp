@@ -4,6 +4,7 @@
 #include "cli/command.h"
 #include "files/configfile.h"
 #include "files/firmwarecontainer.h"
+#include "files/programmedlog.h"
 #include "link/blockreader.h"
 #include "link/stickaccess.h"
 #include "link/stickengine.h"
@@ -210,6 +211,17 @@ int write(const std::vector<std::string>& args) {
     link->memory = *loaded;
     const Image written = link->memory;
 
+    // Every write goes into the log of programmed modules, whatever its outcome.
+    ProgrammedRecord record;
+    record.time = programmedNow();
+    record.mode = ProgrammedMode::Stick;
+    record.name = file.info;
+    record.crc = configurationCrc(written);
+    const auto logged = [&record](ProgrammedOutcome outcome, const std::string& reason) {
+        record.outcome = outcome;
+        record.reason = reason;
+        recordProgramming(record);
+    };
     bool failed = false;
     StickDriveEnd end = driveStick(*link->stick, *link->engine, link->engine->store(), link->inLength, link->outLength,
                                    kAnswerTimeoutMs, [&failed](const StickEffects& effects) {
@@ -218,11 +230,13 @@ int write(const std::vector<std::string>& args) {
                                    });
     if (end == StickDriveEnd::Lost) {
         error("Transfer Error!: the stick was unplugged during the write");
+        logged(ProgrammedOutcome::Interrupted, "the stick was unplugged during the write");
         return BadInput;
     }
     if (end == StickDriveEnd::NoAnswer || failed) {
-        error(std::string(kTransferErrorText) + ": " +
-              (failed ? "the stick refused a frame six times" : "the stick stopped answering"));
+        const std::string reason = failed ? "the stick refused a frame six times" : "the stick stopped answering";
+        error(std::string(kTransferErrorText) + ": " + reason);
+        logged(ProgrammedOutcome::Failed, reason);
         return BadInput;
     }
 
@@ -234,15 +248,22 @@ int write(const std::vector<std::string>& args) {
                      });
     if (end != StickDriveEnd::Done || failed) {
         error("the memory was written, but it could not be read back");
+        record.readBack = "not read back";
+        logged(ProgrammedOutcome::Failed, "the read-back failed");
         return BadInput;
     }
     for (std::size_t i = 0; i < kComparedBytes; ++i) {
         if (link->memory[i] != written[i]) {
-            error("the memory was written, but byte " + std::to_string(i) + " reads back as " +
-                  hexByte(link->memory[i]) + " instead of " + hexByte(written[i]));
+            const std::string difference = "byte " + std::to_string(i) + " reads back as " + hexByte(link->memory[i]) +
+                                           " instead of " + hexByte(written[i]);
+            error("the memory was written, but " + difference);
+            record.readBack = "differs: " + difference;
+            logged(ProgrammedOutcome::Failed, "the read-back differs");
             return BadInput;
         }
     }
+    record.readBack = "identical";
+    logged(ProgrammedOutcome::Ok, {});
     std::printf("wrote the stick's memory (configuration from %s); read back: identical\n", input.c_str());
     return Success;
 }
@@ -327,6 +348,10 @@ int updateFirmware(const std::vector<std::string>& args) {
         error("this build carries test firmware only, which is never sent to a real stick");
         return BadInput;
     }
+    ProgrammedRecord record;
+    record.time = programmedNow();
+    record.mode = ProgrammedMode::Stick;
+    record.firmware = "1." + std::to_string(container.version);
     Progress progress(static_cast<int>(firmwareRecordCount(container.length)));
     bool failed = false;
     const StickDriveEnd end = driveStick(
@@ -342,11 +367,17 @@ int updateFirmware(const std::vector<std::string>& args) {
         });
     if (end != StickDriveEnd::Done || failed) {
         progress.stop();
-        error(end == StickDriveEnd::Lost       ? "the stick was unplugged during the firmware update"
-              : end == StickDriveEnd::NoAnswer ? "the stick stopped answering during the firmware update"
-                                               : "the stick refused the firmware");
+        const std::string reason = end == StickDriveEnd::Lost ? "the stick was unplugged during the firmware update"
+                                   : end == StickDriveEnd::NoAnswer
+                                       ? "the stick stopped answering during the firmware update"
+                                       : "the stick refused the firmware";
+        error(reason);
+        record.outcome = end == StickDriveEnd::Lost ? ProgrammedOutcome::Interrupted : ProgrammedOutcome::Failed;
+        record.reason = reason;
+        recordProgramming(record);
         return BadInput;
     }
+    recordProgramming(record);
     std::printf("firmware 1.%u (%u bytes, %zu records) sent from %s; the stick was reset\n",
                 static_cast<unsigned>(container.version), static_cast<unsigned>(container.length),
                 firmwareRecordCount(container.length), source.c_str());

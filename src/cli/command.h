@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace lumeq {
+struct ProgrammedRecord;
+}
+
 namespace lumeq::cli {
 
 enum ExitCode : int { Success = 0, BadInput = 1, UsageError = 2 };
@@ -35,6 +39,9 @@ int runSubcommand(const std::vector<std::string>& args, std::initializer_list<Su
 std::string quoted(const std::string& text);
 // Four upper-case hexadecimal digits.
 std::string hex4(unsigned value);
+
+// Adds a write to the log of programmed modules (see lumeq-cli log); says so on stderr when it cannot.
+void recordProgramming(const ProgrammedRecord& record);
 
 } // namespace lumeq::cli
 

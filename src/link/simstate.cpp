@@ -279,12 +279,16 @@ private:
         SimFaults& faults = state_.faults;
         if (name == "noanswer")
             readBool(key, value, faults.noAnswer);
+        else if (name == "noanswerafter")
+            readNumber(key, value, -1, 1'000'000'000, faults.noAnswerAfter);
         else if (name == "loseanswersafter")
             readNumber(key, value, -1, 1'000'000'000, faults.loseAnswersAfter);
         else if (name == "confirmstatus")
             readNumber(key, value, 0, 255, faults.confirmStatus);
         else if (name == "confirmaddressoffset")
             readNumber(key, value, -65535, 65535, faults.confirmAddressOffset);
+        else if (name == "confirmfaultaddress")
+            readNumber(key, value, -1, 0xFFFF, faults.confirmFaultAddress);
         else if (name == "delayperreportms")
             readNumber(key, value, 0, 60'000, faults.delayPerReportMs);
         else if (name == "refuseblockaddress")
@@ -374,10 +378,14 @@ std::string SimState::toText() const {
 
     text += "[Faults]\n";
     text += "NoAnswer=" + std::string(yesNo(faults.noAnswer)) + "\n";
+    text += "# Output reports before the devices fall silent (-1: never)\n";
+    text += "NoAnswerAfter=" + std::to_string(faults.noAnswerAfter) + "\n";
     text += "# -1: no answer is lost\n";
     text += "LoseAnswersAfter=" + std::to_string(faults.loseAnswersAfter) + "\n";
     text += "ConfirmStatus=" + std::to_string(faults.confirmStatus) + "\n";
     text += "ConfirmAddressOffset=" + std::to_string(faults.confirmAddressOffset) + "\n";
+    text += "# The block whose confirmation the two faults above change (-1: every block)\n";
+    text += "ConfirmFaultAddress=" + std::to_string(faults.confirmFaultAddress) + "\n";
     text += "DelayPerReportMs=" + std::to_string(faults.delayPerReportMs) + "\n";
     text += "# Module: the block written at this address is refused (-1: none)\n";
     text += "RefuseBlockAddress=" + std::to_string(faults.refuseBlockAddress) + "\n";

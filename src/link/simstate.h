@@ -9,8 +9,9 @@
 //                    DeviceNumber (8 hex digits), FirmwareVersion (0..255; 255: the stick reports none),
 //                    ReceivedFirmwareBytes, ReceivedFirmwareCrc (what the last firmware update delivered)
 //   [Module]         Present
-//   [Faults]         NoAnswer, LoseAnswersAfter, ConfirmStatus, ConfirmAddressOffset, DelayPerReportMs,
-//                    RefuseBlockAddress, RefuseWrites, BadReadCrc, RefuseFirmwareFrame, UnplugAfter
+//   [Faults]         NoAnswer, NoAnswerAfter, LoseAnswersAfter, ConfirmStatus, ConfirmAddressOffset,
+//                    ConfirmFaultAddress, DelayPerReportMs, RefuseBlockAddress, RefuseWrites, BadReadCrc,
+//                    RefuseFirmwareFrame, UnplugAfter
 //   [StickMemory]    rows "00=FF FF ..." of 16 bytes, addresses 00 to F0
 //   [ModuleMemory]   rows "FF80=8A 65 ..." of 16 bytes; rows not listed hold FF
 //
@@ -75,12 +76,18 @@ struct SimModule {
 struct SimFaults {
     // Requests are taken but never answered.
     bool noAnswer = false;
+    // The output reports after this many since the stick was found are taken but neither acted on nor
+    // answered (the devices fall silent in the middle of an exchange); -1: never.
+    int noAnswerAfter = -1;
     // After this many input reports since the stick was found, further answers are lost; -1: never.
     int loseAnswersAfter = -1;
     // Byte 4 of write confirmations: 1 means written.
     int confirmStatus = 1;
     // Added (modulo 65536) to the address a write confirmation names; 0 confirms the written address.
     int confirmAddressOffset = 0;
+    // ConfirmStatus and ConfirmAddressOffset apply to the confirmation of the block at this address only
+    // (for instance a firmware block, so that the slot's block before it goes through); -1: every block.
+    int confirmFaultAddress = -1;
     // Each answer report becomes readable this many milliseconds after the one before.
     int delayPerReportMs = 0;
     // The module confirms the write of the block at this address with status 0 and does not store it

@@ -114,6 +114,9 @@ void SimulatedStick::writeData(std::span<const std::uint8_t> report) {
         queued_.notify_all();
         return;
     }
+    const int silentAfter = state_->faults.noAnswerAfter;
+    if (state_->faults.noAnswer || (silentAfter >= 0 && reportsTaken_ > silentAfter))
+        return; // taken, and that is all
     // The devices see the report as it travels: cut or padded with zeros to the output report length.
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(state_->stick.outputReportLength), 0);
     std::copy_n(report.begin(), std::min(report.size(), frame.size()), frame.begin());
@@ -126,8 +129,7 @@ void SimulatedStick::writeData(std::span<const std::uint8_t> report) {
         std::array<std::uint8_t, kModuleFrameLength> moduleFrame{};
         std::copy_n(frame.begin(), std::min(frame.size(), moduleFrame.size()), moduleFrame.begin());
         receiveModuleFrame(moduleFrame);
-    } else if (frame.size() >= 3 && frame[0] == kStickMark0 && frame[1] == kStickMark1 && !state_->module.present &&
-               !state_->faults.noAnswer) {
+    } else if (frame.size() >= 3 && frame[0] == kStickMark0 && frame[1] == kStickMark1 && !state_->module.present) {
         receiveStickFrame(frame);
     }
     const bool woke = pending_.size() != queuedBefore;
@@ -148,8 +150,6 @@ void SimulatedStick::unplug() {
 
 void SimulatedStick::receiveModuleFrame(std::span<const std::uint8_t, 8> frame) {
     const std::uint8_t command = frame[2];
-    if (state_->faults.noAnswer)
-        return;
     if (!state_->module.present) {
         // Without a module the stick itself answers the first read, which tells the program that it
         // talks to the stick alone; then it says who it is.
@@ -191,10 +191,13 @@ void SimulatedStick::receiveBlockData(std::span<const std::uint8_t> report) {
         state_->setModuleBytes(address, incoming_);
     incoming_.clear();
 
-    const auto confirmed = static_cast<std::uint16_t>((address + state_->faults.confirmAddressOffset) & 0xFFFF);
+    const SimFaults& faults = state_->faults;
+    const bool faulty = faults.confirmFaultAddress < 0 || faults.confirmFaultAddress == address;
+    const auto confirmed =
+        static_cast<std::uint16_t>((address + (faulty ? faults.confirmAddressOffset : 0)) & 0xFFFF);
+    const int status = refused ? 0 : faulty ? faults.confirmStatus : 1;
     const std::uint8_t confirmation[] = {0xC0, 0x33, static_cast<std::uint8_t>(confirmed & 0xFF),
-                                         static_cast<std::uint8_t>(confirmed >> 8),
-                                         static_cast<std::uint8_t>(refused ? 0 : state_->faults.confirmStatus)};
+                                         static_cast<std::uint8_t>(confirmed >> 8), static_cast<std::uint8_t>(status)};
     // The answer's time runs from the report that completed the block; the file is written meanwhile (under
     // the lock, so nobody reads the answer before the file holds the block).
     queueReport(confirmation);

@@ -22,9 +22,12 @@
 //   afresh; at the reset the firmware received is recorded in the state file (ReceivedFirmwareBytes and
 //   ReceivedFirmwareCrc). Module frames other than the first read get nothing.
 //
-// Faults of the state file: NoAnswer (requests are neither answered nor acted on), LoseAnswersAfter (the
-// answers after the first N since the stick was found are lost; the devices still act), ConfirmStatus and
-// ConfirmAddressOffset (what confirmations say), RefuseBlockAddress (the block at that address is refused
+// Faults of the state file: NoAnswer (requests are neither answered nor acted on), NoAnswerAfter (the
+// same for the output reports after the first N since the stick was found: a block whose data reports
+// stop half-way is not stored), LoseAnswersAfter (the answers after the first N since the stick was found
+// are lost; the devices still act), ConfirmStatus and ConfirmAddressOffset (what confirmations say: a
+// negative one, or one naming another block; the block is stored all the same), ConfirmFaultAddress (the
+// two apply to that block's confirmation only), RefuseBlockAddress (the block at that address is refused
 // and not stored), DelayPerReportMs (each answer becomes readable that long after the one before, measured
 // on a steady clock), RefuseWrites, BadReadCrc, RefuseFirmwareFrame (stick alone) and UnplugAfter (the
 // stick is pulled out right after it took that many output reports: that report is neither acted on nor

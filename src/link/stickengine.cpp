@@ -327,6 +327,7 @@ void StickEngine::onFirmwareAnswer(std::uint8_t code, StickEffects& effects) {
         effects.firmwareComplete = true;
         break;
     default: // refused: the update stops here
+        updateStopped_ = true;
         effects.beep = true;
         effects.formDisabled = false;
         effects.firmwareFailed = true;
@@ -361,6 +362,7 @@ StickEffects StickEngine::startFirmwareUpdate(std::span<const std::uint8_t> imag
     reading_ = false;
     effects.formDisabled = true;
     stickState_ = 3;
+    updateStopped_ = false;
     stickAddr_ = 0;
     progressPosition_ = 0;
     progressMaximum_ = static_cast<int>(firmwareRecordCount(length));
@@ -372,8 +374,16 @@ StickEffects StickEngine::startFirmwareUpdate(std::span<const std::uint8_t> imag
 }
 
 StickEffects StickEngine::stickLost() {
+    return endExchange(std::string(kUsbErrorMessage));
+}
+
+StickEffects StickEngine::answerMissing() {
+    return endExchange(kStickNoAnswerMessage);
+}
+
+StickEffects StickEngine::endExchange(std::string message) {
     StickEffects effects;
-    effects.message = std::string(kUsbErrorMessage);
+    effects.message = std::move(message);
     if (stickState_ == 2) {
         writeFailed(effects);
     } else if (stickState_ >= 3) {

@@ -42,6 +42,7 @@ namespace lumeq {
 constexpr std::size_t kStickLogFirst = 247;      // operating log: bytes 247..254
 constexpr std::uint8_t kLogFirmwareVersion = 72; // the log exists from firmware 1.72 on
 constexpr int kIdentificationPauseMs = 1000;     // after the identification, before the first read
+constexpr int kStickAnswerTimeoutMs = 1000;      // a read, write or update waits this long for each answer
 constexpr int kStickFrameRepeats = 5;            // a refused frame is sent again up to five times
 constexpr std::size_t kStickWriteEnd = 250;      // write memory frames cover bytes 0..249
 constexpr std::size_t kStickEeWriteEnd = 120;    // write EE frames cover bytes 0..119
@@ -51,6 +52,8 @@ inline constexpr const char* kTransferErrorText = "Transfer Error!";
 inline constexpr const char* kReadErrorText = "Read Error";
 inline constexpr const char* kFirmwareUpdateFinishedText = "->FW Update finished.";
 inline constexpr const char* kStickCaption = "USB Stick";
+inline constexpr const char* kStickNoAnswerMessage =
+    "The stick did not answer. Check that it is plugged in and try again.";
 
 // The texts of the four log labels: lOp, lSwCnt, lOverT, lMaxT.
 struct StickLogTexts {
@@ -167,6 +170,10 @@ public:
     StickEffects startFirmwareUpdate(std::span<const std::uint8_t> image, std::size_t length);
     // The stick was unplugged: whatever was going on ends.
     StickEffects stickLost();
+    // The stick did not answer in time: whatever was going on ends as when it is lost, with its own message.
+    StickEffects answerMissing();
+    // A read, a write or a firmware update waits for the stick's next answer.
+    bool awaitingAnswer() const { return reading_ || stickState_ == 2 || (stickState_ >= 3 && !updateStopped_); }
 
     int stickState() const { return stickState_; }
     int stickAddr() const { return stickAddr_; }
@@ -194,10 +201,12 @@ private:
     void onRefusedWrite(bool ee, StickEffects& effects);
     void onFirmwareAnswer(std::uint8_t code, StickEffects& effects);
     void ensureMemorySize();
+    StickEffects endExchange(std::string message);
 
     Image& memory_;
     Options options_;
     int stickState_ = 0;
+    bool updateStopped_ = false; // a refused firmware frame stopped the update (the state stays where it was)
     int stickAddr_ = 0;
     int retryCount_ = 0;
     int readRetries_ = 0;

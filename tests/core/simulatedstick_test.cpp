@@ -88,9 +88,11 @@ SimState everyFieldChanged() {
     for (std::size_t i = 0xFF80; i < 0x10000; ++i)
         state.module.memory[i] = static_cast<std::uint8_t>(i * 7);
     state.faults.noAnswer = true;
+    state.faults.noAnswerAfter = 21;
     state.faults.loseAnswersAfter = 17;
     state.faults.confirmStatus = 0;
     state.faults.confirmAddressOffset = -128;
+    state.faults.confirmFaultAddress = 0x0380;
     state.faults.delayPerReportMs = 250;
     state.stick.receivedFirmwareBytes = 6264;
     state.stick.receivedFirmwareCrc = 0xBEEF;
@@ -492,6 +494,24 @@ TEST_F(SimulatedStickFile, ConfirmationFaults) {
         {"no answer", [](lumeq::SimFaults& f) { f.noAnswer = true; }, lumeq::BlockWriteOutcome::NoConfirmation, false},
         {"answers lost", [](lumeq::SimFaults& f) { f.loseAnswersAfter = 0; }, lumeq::BlockWriteOutcome::NoConfirmation,
          true},
+        // Aimed at one block: that block's confirmation is changed, any other block's is not.
+        {"negative confirmation of this block",
+         [](lumeq::SimFaults& f) {
+             f.confirmStatus = 0;
+             f.confirmFaultAddress = 0xC000;
+         },
+         lumeq::BlockWriteOutcome::Refused, true},
+        {"wrong address aimed at another block",
+         [](lumeq::SimFaults& f) {
+             f.confirmAddressOffset = 128;
+             f.confirmFaultAddress = 0x0200;
+         },
+         lumeq::BlockWriteOutcome::Confirmed, true},
+        // Silent from the request's ninth data report on: the block stays incomplete and is not stored.
+        {"silent half-way through the data", [](lumeq::SimFaults& f) { f.noAnswerAfter = 9; },
+         lumeq::BlockWriteOutcome::NoConfirmation, false},
+        {"silent after the block", [](lumeq::SimFaults& f) { f.noAnswerAfter = 17; },
+         lumeq::BlockWriteOutcome::Confirmed, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -514,6 +534,27 @@ TEST_F(SimulatedStickFile, AnswersAreLostAfterTheGivenCount) {
     ASSERT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
     stick->writeData(kReadControlBlock);
     EXPECT_EQ(stick->pendingReports(), 5u);
+}
+
+// NoAnswerAfter: the requests after the first N output reports are neither acted on nor answered, counted
+// afresh when the stick is found again.
+TEST_F(SimulatedStickFile, FallsSilentAfterTheGivenCount) {
+    SimState state = patternedModule();
+    state.faults.noAnswerAfter = 1;
+    auto stick = foundStick(state);
+    stick->writeData(kReadControlBlock);
+    EXPECT_EQ(stick->pendingReports(), 17u);
+    Bytes report(64);
+    while (stick->readData(report)) {
+    }
+    stick->writeData(readRequest(0x8000));
+    EXPECT_EQ(stick->pendingReports(), 0u);
+    // Erase all is not acted on either.
+    stick->writeData(Bytes{0xAA, 0x55, 0xFC, 0x00, 0x55, 0xAA, 0x00, 0x00});
+    EXPECT_EQ(stick->state().module.memory, patternedModule().module.memory);
+    ASSERT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
+    stick->writeData(readRequest(0x8000));
+    EXPECT_EQ(stick->pendingReports(), 17u);
 }
 
 TEST_F(SimulatedStickFile, DelayedAnswersBecomeReadableOnTime) {
@@ -1037,6 +1078,18 @@ TEST_F(StickAloneFile, Faults) {
     EXPECT_EQ(exchange(*stick, lumeq::stickResetFrame().bytes)->at(1), 0x5F);
     EXPECT_EQ(stick->state().stick.receivedFirmwareBytes, 72);
     EXPECT_EQ(stick->state().stick.receivedFirmwareCrc, lumeq::crc16(Bytes(72, 0x42)));
+}
+
+// The stick alone falls silent in the middle of a read: the frame is taken, nothing is answered.
+TEST_F(StickAloneFile, FallsSilentAfterTheGivenCount) {
+    SimState state = patternedStick();
+    state.faults.noAnswerAfter = 2; // the start-up read and one read frame
+    auto stick = identified(state);
+    EXPECT_TRUE(exchange(*stick, lumeq::stickReadMemoryFrame(0).bytes));
+    EXPECT_FALSE(exchange(*stick, lumeq::stickReadMemoryFrame(26).bytes));
+    EXPECT_FALSE(exchange(*stick, lumeq::stickWriteMemoryFrame(Bytes(256, 1), 0).bytes));
+    EXPECT_EQ(stick->state().stick.memory, patternedStick().stick.memory);
+    EXPECT_FALSE(stick->unplugged());
 }
 
 TEST_F(StickAloneFile, UnpluggedStickIsLostUntilPluggedInAgain) {

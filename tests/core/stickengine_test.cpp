@@ -522,6 +522,7 @@ TEST(StickEngine, FirmwareRefusalBeepsAndStops) {
         EXPECT_EQ(run.last.formDisabled, std::optional<bool>(false));
         EXPECT_FALSE(run.last.progressShown.has_value()); // the bar stays on show
         EXPECT_EQ(rig.engine.stickState(), stateAfter);
+        EXPECT_FALSE(rig.engine.awaitingAnswer()); // no answer is due: nothing times out
         // Update FW starts again from the first record.
         const StickEffects again = rig.engine.startFirmwareUpdate(image, 500);
         EXPECT_EQ(again.frames.at(0).bytes, run.frames.at(0));
@@ -542,6 +543,52 @@ TEST(StickEngine, AcceptedPartInPhaseThreeDoesNothing) {
     EXPECT_EQ(rig.engine.stickState(), 5);
     EXPECT_EQ(rig.engine.stickAddr(), address);
     EXPECT_EQ(rig.engine.progressPosition(), 1);
+}
+
+// A stick that falls silent: the read, the write and the update each end with the message, the window
+// enabled, and the engine no longer waiting; idle, nothing waits.
+TEST(StickEngine, MissingAnswerEndsWhatWasGoingOn) {
+    const std::optional<std::string> message(lumeq::kStickNoAnswerMessage);
+    {
+        SCOPED_TRACE("during a read");
+        Rig rig;
+        rig.identifyAndRead(deviceMemory(), 73);
+        EXPECT_FALSE(rig.engine.awaitingAnswer());
+        rig.engine.reread();
+        EXPECT_TRUE(rig.engine.awaitingAnswer());
+        const StickEffects missing = rig.engine.answerMissing();
+        EXPECT_TRUE(missing.readFailed);
+        EXPECT_EQ(missing.caption, "Read Error");
+        EXPECT_EQ(missing.message, message);
+        EXPECT_EQ(missing.formDisabled, std::optional<bool>(false));
+        EXPECT_FALSE(rig.engine.awaitingAnswer());
+    }
+    {
+        SCOPED_TRACE("during a write");
+        Rig rig;
+        rig.identifyAndRead(deviceMemory(), 73);
+        rig.engine.store();
+        EXPECT_TRUE(rig.engine.awaitingAnswer());
+        const StickEffects missing = rig.engine.answerMissing();
+        EXPECT_TRUE(missing.writeFailed);
+        EXPECT_EQ(missing.caption, "Transfer Error!");
+        EXPECT_EQ(missing.message, message);
+        EXPECT_FALSE(rig.engine.awaitingAnswer());
+    }
+    {
+        SCOPED_TRACE("during a firmware update");
+        Rig rig;
+        rig.identifyAndRead(deviceMemory(), 73);
+        const StickEffects started = rig.engine.startFirmwareUpdate(Bytes(lumeq::kFirmwareImageSize, 1), 1000);
+        EXPECT_EQ(started.formDisabled, std::optional<bool>(true));
+        EXPECT_TRUE(rig.engine.awaitingAnswer());
+        const StickEffects missing = rig.engine.answerMissing();
+        EXPECT_TRUE(missing.firmwareFailed);
+        EXPECT_EQ(missing.formDisabled, std::optional<bool>(false));
+        EXPECT_EQ(missing.progressShown, std::optional<bool>(false));
+        EXPECT_EQ(missing.message, message);
+        EXPECT_FALSE(rig.engine.awaitingAnswer());
+    }
 }
 
 TEST(StickEngine, LostStickEndsWhatWasGoingOn) {

@@ -5,6 +5,7 @@
 #include "app/mainwindow.h"
 #include "files/configfile.h"
 #include "files/firmwarecontainer.h"
+#include "files/programmedlog.h"
 #include "guitest.h"
 #include "link/blockwriter.h"
 #include "link/simstate.h"
@@ -392,6 +393,58 @@ private slots:
         rig.click("bMemCancel");
         QCOMPARE(rig.window->curveIndex(), -1);
         QVERIFY(!rig.window->curves().levelsUncorrected);
+    }
+
+    // Every Transfer adds a record to the log of programmed modules, a failed one too.
+    void transferIsLogged_data() {
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<int>("confirmStatus"); // -1: the module confirms every block
+        QTest::addColumn<QString>("curve");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("written through a curve") << QStringList{"-dc=1"} << -1 << "b_half.dc"
+                                                 << "ok";
+        QTest::newRow("refused by the module")
+            << QStringList{} << 0 << ""
+            << "failed: Firmware Write Error!CF (the module answered that the block was not written at address 8000)";
+    }
+    void transferIsLogged() {
+        QFETCH(QStringList, parameters);
+        QFETCH(int, confirmStatus);
+        QFETCH(QString, curve);
+        QFETCH(QString, outcome);
+        Rig rig;
+        const QString logPath = rig.dir.filePath("log/programmed.log");
+        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
+        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
+        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        rig.writeCurve("a_linear.dc");
+        rig.writeCurve("b_half.dc", 2);
+        SimState state = moduleWithTwoSlots();
+        if (confirmStatus >= 0)
+            state.faults.confirmStatus = confirmStatus;
+        rig.save(state);
+        rig.start(parameters);
+        rig.click("bM3");
+        rig.info()->setText("Kiosk");
+        Image written = rig.window->image();
+        if (!curve.isEmpty())
+            QVERIFY(lumeq::correctDC(written, curvePoints(2)));
+        const QDateTime before = lumeq::programmedNow();
+        rig.click("bMemStore");
+
+        const lumeq::ProgrammedLogRead read = lumeq::readProgrammedLog(logPath);
+        QVERIFY2(read.ok, read.error.c_str());
+        QCOMPARE(read.log.records.size(), std::size_t(1));
+        const lumeq::ProgrammedRecord& record = read.log.records.front();
+        QVERIFY(record.time >= before && record.time <= lumeq::programmedNow());
+        QCOMPARE(record.mode, lumeq::ProgrammedMode::Module);
+        QCOMPARE(record.slot, 3);
+        QCOMPARE(record.name, std::string("Kiosk"));
+        QCOMPARE(record.crc, std::optional<std::uint16_t>(lumeq::configurationCrc(written)));
+        QCOMPARE(QString::fromStdString(record.curve), curve);
+        QVERIFY(record.firmware.empty()); // the module's firmware is the built-in one
+        QVERIFY(record.readBack.empty()); // the window compares nothing after a Transfer
+        QCOMPARE(QString::fromStdString(lumeq::programmedOutcomeText(record)), outcome);
     }
 
     void failedWriteShowsTheSlotButtonsAgain_data() {

@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "files/configfile.h"
 #include "files/firmwarecontainer.h"
+#include "files/programmedlog.h"
 #include "guitest.h"
 #include "link/simstate.h"
 #include "link/stickaccess.h"
@@ -410,6 +411,51 @@ private slots:
         rig.save(back);
         rig.click("bMemStore");
         QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+    }
+
+    // Every write of the stick's memory adds a record to the log of programmed modules: refused, written,
+    // and cut short by the stick being pulled out.
+    void writesAreLogged() {
+        Rig rig;
+        const QString logPath = rig.dir.filePath("programmed.log");
+        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
+        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
+        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        SimState state = stickWithConfiguration(73);
+        state.faults.refuseWrites = 6;
+        rig.save(state);
+        rig.start({"-skipFW"});
+        rig.waitForReady();
+        rig.window->image()[5] = 0x55;
+        const std::uint16_t crc = lumeq::configurationCrc(rig.window->image());
+        rig.click("bMemStore");
+        QTRY_COMPARE(rig.caption(), QString("Transfer Error!"));
+
+        SimState willing = rig.load();
+        willing.faults.refuseWrites = 0;
+        rig.save(willing);
+        rig.click("bMemStore");
+        QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+        rig.waitForReady();
+
+        SimState pulled = rig.load();
+        pulled.faults.unplugAfter = 4;
+        rig.save(pulled);
+        rig.click("bMemStore");
+        QTRY_COMPARE(rig.dialogs.messages, QStringList{"   USB Error!   "});
+
+        const lumeq::ProgrammedLogRead read = lumeq::readProgrammedLog(logPath);
+        QVERIFY2(read.ok, read.error.c_str());
+        QStringList outcomes;
+        for (const lumeq::ProgrammedRecord& record : read.log.records) {
+            outcomes << QString::fromStdString(lumeq::programmedOutcomeText(record));
+            QCOMPARE(record.mode, lumeq::ProgrammedMode::Stick);
+            QCOMPARE(record.slot, 0);
+            QCOMPARE(record.crc, std::optional<std::uint16_t>(crc));
+            QVERIFY(record.firmware.empty());
+        }
+        QCOMPARE(outcomes, QStringList({"failed: the stick refused a frame six times", "ok",
+                                        "interrupted: the stick was unplugged"}));
     }
 
     void stickUnpluggedDuringAFirmwareUpdate() {
