@@ -38,22 +38,6 @@ std::array<std::string, kColumns> fields(const ProgrammedRecord& record) {
             programmedOutcomeText(record)};
 }
 
-// Control characters as \xNN, so that an odd name cannot upset a terminal.
-std::string printable(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            out += escape;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 // Columns are as wide as their longest text, counted in characters (names may hold umlauts).
 std::size_t displayWidth(const std::string& text) {
     return static_cast<std::size_t>(

@@ -17,22 +17,6 @@ namespace {
 
 constexpr const char* kUsage = "usage: lumeq-cli show FILE.qcf [--json] [--no-load-check]";
 
-// Control characters as \xNN, so that an odd info text cannot upset a terminal.
-std::string printable(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            out += escape;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 // A JSON string literal of UTF-8 text.
 std::string json(const std::string& text) {
     std::string out = "\"";

@@ -35,6 +35,8 @@ struct Subcommand {
 int runSubcommand(const std::vector<std::string>& args, std::initializer_list<Subcommand> subcommands,
                   const char* command, const char* usage);
 
+// The text with control characters written as \xNN, so that an odd name cannot upset a terminal.
+std::string printable(const std::string& text);
 // A text between quotes, control characters written as \xNN so they cannot upset a terminal.
 std::string quoted(const std::string& text);
 // Four upper-case hexadecimal digits.

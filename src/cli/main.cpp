@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumeq::cli {
@@ -47,11 +48,14 @@ int runSubcommand(const std::vector<std::string>& args, std::initializer_list<Su
     return UsageError;
 }
 
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
+namespace {
+
+// Control characters (and the given extra characters) as \xNN.
+std::string escaped(const std::string& text, std::string_view extra) {
+    std::string out;
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
+        if (byte < 0x20 || byte == 0x7F || extra.find(c) != std::string_view::npos) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\x%02X", byte);
             out += escape;
@@ -59,7 +63,17 @@ std::string quoted(const std::string& text) {
             out.push_back(c);
         }
     }
-    return out + "\"";
+    return out;
+}
+
+} // namespace
+
+std::string printable(const std::string& text) {
+    return escaped(text, {});
+}
+
+std::string quoted(const std::string& text) {
+    return "\"" + escaped(text, "\"\\") + "\"";
 }
 
 std::string hex4(unsigned value) {
