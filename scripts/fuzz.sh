@@ -24,7 +24,7 @@ shift || true
 # clang 14 and its runtime libraries (libclang_rt.fuzzer*.a) on Debian 12.
 lumeq_install_missing $LUMEQ_BUILD_PACKAGES clang libclang-rt-14-dev
 
-build=build-fuzz
+build="build-fuzz"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \

@@ -71,7 +71,7 @@ LUMEQ_FUZZ_TARGET(stickengine) {
 
     Image memory(kDefaultImage.begin(), kDefaultImage.end()); // the working image before stick mode
     StickEngine engine(memory, options);
-    const std::vector<std::uint8_t> firmware(kFirmwareImageSize, 0x5A);
+    static const std::vector<std::uint8_t> firmware(kFirmwareImageSize, 0x5A);
 
     fuzz::Chunks chunks(input.subspan(1), 0b1011);
     fuzz::Chunks::Chunk chunk;
