@@ -24,7 +24,7 @@ constexpr const char* kUsage = "usage: lumeq-cli diff A.qcf B.qcf [--json] [--no
 
 // A file loaded as `show` loads it, or nothing after its message.
 std::optional<ConfigFile> load(const std::string& name, bool noLoadCheck) {
-    const FileBytes content = readLoadFile(QFile::decodeName(name.c_str()));
+    const FileBytes content = readLoadFileNative(name);
     if (!content.ok) {
         error(content.error);
         return std::nullopt;

@@ -23,7 +23,7 @@ int check(const std::vector<std::string>& args) {
         return UsageError;
     }
     const std::string& name = args[0];
-    const FileBytes content = readLoadFile(QFile::decodeName(name.c_str()));
+    const FileBytes content = readLoadFileNative(name);
     if (!content.ok) {
         error(content.error);
         return BadInput;

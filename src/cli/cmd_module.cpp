@@ -108,7 +108,7 @@ std::optional<Block> readBlock(Link& link, std::uint16_t address) {
 
 // The firmware of "--firmware FILE.qfw", or an error message.
 std::optional<FirmwareContainer> loadFirmware(const std::string& path) {
-    const FileBytes bytes = readLoadFile(QString::fromStdString(path));
+    const FileBytes bytes = readLoadFileNative(path);
     if (!bytes.ok) {
         error(bytes.error);
         return std::nullopt;
@@ -297,7 +297,7 @@ int write(const std::vector<std::string>& args) {
     if (firmwareFile && !(firmware = loadFirmware(*firmwareFile)))
         return BadInput;
 
-    const FileBytes bytes = readLoadFile(QString::fromStdString(input));
+    const FileBytes bytes = readLoadFileNative(input);
     if (!bytes.ok) {
         error(bytes.error);
         return BadInput;

@@ -64,7 +64,7 @@ int report(const std::vector<std::string>& args) {
         return UsageError;
     }
 
-    const FileBytes content = readLoadFile(QFile::decodeName(input.c_str()));
+    const FileBytes content = readLoadFileNative(input);
     if (!content.ok) {
         error(content.error);
         return BadInput;

@@ -148,7 +148,7 @@ int show(const std::vector<std::string>& args) {
         return UsageError;
     }
     const std::string& name = files[0];
-    const FileBytes content = readLoadFile(QFile::decodeName(name.c_str()));
+    const FileBytes content = readLoadFileNative(name);
     if (!content.ok) {
         error(content.error);
         return BadInput;

@@ -16,12 +16,20 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace lumeq::cli {
 
 namespace {
+
+// A name exactly as the file system has it (it need not be valid UTF-8); false for any error.
+bool isFile(const std::string& name) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(name, error);
+}
+
 
 constexpr const char* kUsage =
     "usage: lumeq-cli sim init STATE [--slots N=FILE.qcf[:NAME],...] [--fw-version N] [--fault NAME=VALUE]...\n"
@@ -89,14 +97,14 @@ bool parseSlotSource(const std::string& item, int& slot, SlotSource& source, std
     }
     slot = item[0] - '0';
     const std::string rest = item.substr(2);
-    if (QFileInfo(QString::fromStdString(rest)).isFile()) {
+    if (isFile(rest)) {
         source = {rest, std::nullopt};
         return true;
     }
     for (std::size_t colon = rest.rfind(':'); colon != std::string::npos && colon > 0;
          colon = rest.rfind(':', colon - 1)) {
         const std::string file = rest.substr(0, colon);
-        if (QFileInfo(QString::fromStdString(file)).isFile()) {
+        if (isFile(file)) {
             source = {file, rest.substr(colon + 1)};
             return true;
         }
@@ -107,7 +115,7 @@ bool parseSlotSource(const std::string& item, int& slot, SlotSource& source, std
 
 // The configuration of a file, as the Load button takes it into a fresh image.
 bool loadConfiguration(const std::string& path, Image& image, std::string& info, std::string& problem) {
-    const FileBytes bytes = readLoadFile(QString::fromStdString(path));
+    const FileBytes bytes = readLoadFileNative(path);
     if (!bytes.ok) {
         problem = bytes.error;
         return false;

@@ -188,7 +188,7 @@ int write(const std::vector<std::string>& args) {
         error(kUsage);
         return UsageError;
     }
-    const FileBytes bytes = readLoadFile(QString::fromStdString(input));
+    const FileBytes bytes = readLoadFileNative(input);
     if (!bytes.ok) {
         error(bytes.error);
         return BadInput;
@@ -320,7 +320,7 @@ int updateFirmware(const std::vector<std::string>& args) {
     std::string source;
     bool testContainer = false;
     if (!input.empty()) {
-        const FileBytes bytes = readLoadFile(QString::fromStdString(input));
+        const FileBytes bytes = readLoadFileNative(input);
         if (!bytes.ok) {
             error(bytes.error);
             return BadInput;

@@ -8,6 +8,13 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 
 namespace lumeq {
@@ -301,14 +308,25 @@ std::optional<Image> applyConfigFile(const Image& current, const ConfigFile& fil
 }
 
 FileBytes readLoadFile(const QString& path) {
+    return readLoadFileNative(QFile::encodeName(path).toStdString());
+}
+
+FileBytes readLoadFileNative(const std::string& nativeName) {
     FileBytes result;
-    const std::string name = path.toStdString();
-    if (QFileInfo(path).isDir()) {
+    const std::string name = QFile::decodeName(nativeName.c_str()).toStdString();
+    struct stat info {};
+    if (::stat(nativeName.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         result.error = name + ": is a directory";
         return result;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const int descriptor = ::open(nativeName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        result.error = name + ": " + std::strerror(errno);
+        return result;
+    }
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
         result.error = name + ": " + file.errorString().toStdString();
         return result;
     }

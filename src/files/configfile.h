@@ -103,6 +103,9 @@ struct FileBytes {
     std::string error;
 };
 FileBytes readLoadFile(const QString& path);
+// The same for a name exactly as the file system has it, byte for byte: a command line hands names over
+// that need not be valid UTF-8 ("Caf\xE9.qcf" from old media) and would not survive a trip through QString.
+FileBytes readLoadFileNative(const std::string& nativeName);
 
 // Writes the configuration file. The text goes to a temporary file in the target's directory which then
 // replaces the target, so a failure never leaves a truncated file where a good one was. An existing file

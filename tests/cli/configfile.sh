@@ -75,5 +75,16 @@ run show-no-arguments 2 "$cli" show
 run show-unknown-option 2 "$cli" show --yaml "$data/default.qcf"
 run show-json-without-file 2 "$cli" show --json
 
+# A name that is not valid UTF-8 (copied from old Windows media) is taken as the file system has it.
+odd="$tmp/$(printf 'Caf\xe9.qcf')"
+cp "$data/default.qcf" "$odd"
+run odd-name-check 0 "$cli" check "$odd"
+has odd-name-check "$out" "8A1C, holds"
+run odd-name-show 0 "$cli" show "$odd"
+has odd-name-show "$out" "Output type:"
+run odd-name-diff 0 "$cli" diff "$odd" "$data/default.qcf"
+run odd-name-report 0 "$cli" report "$odd" -o "$tmp/odd.pdf"
+run odd-name-sim 0 "$cli" sim init "$tmp/odd-sim.ini" --slots "1=$odd:North"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
