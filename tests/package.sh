@@ -72,6 +72,7 @@ required=(
     "-rw-r--r-- usr/share/doc/lumeq-config/changelog.Debian.gz"
     "-rw-r--r-- usr/share/man/man1/lumeq-config.1.gz"
     "-rw-r--r-- usr/share/man/man1/lumeq-cli.1.gz"
+    "-rw-r--r-- usr/share/bash-completion/completions/lumeq-cli"
 )
 here=$(cd "$(dirname "$0")/.." && pwd)
 for curve in "$here"/res/DimmingCurve/*.dc; do
