@@ -24,19 +24,12 @@ constexpr const char* kUsage = "usage: lumeq-cli diff A.qcf B.qcf [--json] [--no
 
 // A file loaded as `show` loads it, or nothing after its message.
 std::optional<ConfigFile> load(const std::string& name, bool noLoadCheck) {
-    const FileBytes content = readLoadFileNative(name);
-    if (!content.ok) {
-        error(content.error);
+    std::optional<ConfigFile> file = readConfiguration(name, noLoadCheck);
+    if (!file)
         return std::nullopt;
-    }
-    ConfigFile file = parseConfigFile(content.bytes);
-    if (!(file.crcHolds() || (file.isConfiguration() && noLoadCheck))) {
-        error(name + ": " + configFileProblem(file.error));
-        return std::nullopt;
-    }
-    if (file.oldFormat)
+    if (file->oldFormat)
         error(name + ": " + std::string(kOldFormatMessage));
-    if (!file.crcHolds())
+    if (!file->crcHolds())
         error(name + ": " + std::string(kFileCorruptedMessage) + " Compared anyway (--no-load-check).");
     return file;
 }

@@ -297,16 +297,10 @@ int write(const std::vector<std::string>& args) {
     if (firmwareFile && !(firmware = loadFirmware(*firmwareFile)))
         return BadInput;
 
-    const FileBytes bytes = readLoadFileNative(input);
-    if (!bytes.ok) {
-        error(bytes.error);
+    const std::optional<ConfigFile> read = readConfiguration(input, noLoadCheck);
+    if (!read)
         return BadInput;
-    }
-    const ConfigFile file = parseConfigFile(bytes.bytes);
-    if (!file.isConfiguration() || (!file.crcHolds() && !noLoadCheck)) {
-        error(input + ": " + configFileProblem(file.error));
-        return BadInput;
-    }
+    const ConfigFile& file = *read;
     std::optional<Image> image = applyConfigFile(defaultImage(), file, {noLoadCheck, false});
     if (!image) {
         error(input + ": " + configFileProblem(file.error));

@@ -148,17 +148,10 @@ int show(const std::vector<std::string>& args) {
         return UsageError;
     }
     const std::string& name = files[0];
-    const FileBytes content = readLoadFileNative(name);
-    if (!content.ok) {
-        error(content.error);
+    const std::optional<ConfigFile> read = readConfiguration(name, noLoadCheck);
+    if (!read)
         return BadInput;
-    }
-    const ConfigFile file = parseConfigFile(content.bytes);
-    const bool accepted = file.crcHolds() || (file.isConfiguration() && noLoadCheck);
-    if (!accepted) {
-        error(name + ": " + configFileProblem(file.error));
-        return BadInput;
-    }
+    const ConfigFile& file = *read;
     if (file.oldFormat) {
         error(name + ": " + std::string(kOldFormatMessage));
     }

@@ -188,16 +188,10 @@ int write(const std::vector<std::string>& args) {
         error(kUsage);
         return UsageError;
     }
-    const FileBytes bytes = readLoadFileNative(input);
-    if (!bytes.ok) {
-        error(bytes.error);
+    const std::optional<ConfigFile> read = readConfiguration(input, noLoadCheck);
+    if (!read)
         return BadInput;
-    }
-    const ConfigFile file = parseConfigFile(bytes.bytes);
-    if (!file.isConfiguration() || (!file.crcHolds() && !noLoadCheck)) {
-        error(input + ": " + configFileProblem(file.error));
-        return BadInput;
-    }
+    const ConfigFile& file = *read;
     std::unique_ptr<StickLink> link = openAndRead();
     if (!link)
         return BadInput;

@@ -2,7 +2,10 @@
 // Commands of lumeq-cli. Each command lives in its own cmd_*.cpp and registers itself with
 // LUMEQ_CLI_COMMAND; main() dispatches on the first argument.
 
+#include "files/configfile.h"
+
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,10 @@ std::string printable(const std::string& text);
 std::string quoted(const std::string& text);
 // Four upper-case hexadecimal digits.
 std::string hex4(unsigned value);
+
+// The configuration file `name` as the commands take it: read and parsed, or refused with a message when it
+// cannot be read, is not a configuration, or its CRC fails (unless noLoadCheck).
+std::optional<ConfigFile> readConfiguration(const std::string& name, bool noLoadCheck);
 
 // Adds a write to the log of programmed modules (see lumeq-cli log); says so on stderr when it cannot.
 void recordProgramming(const ProgrammedRecord& record);

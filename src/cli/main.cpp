@@ -76,6 +76,20 @@ std::string quoted(const std::string& text) {
     return "\"" + escaped(text, "\"\\") + "\"";
 }
 
+std::optional<ConfigFile> readConfiguration(const std::string& name, bool noLoadCheck) {
+    const FileBytes content = readLoadFileNative(name);
+    if (!content.ok) {
+        error(content.error);
+        return std::nullopt;
+    }
+    ConfigFile file = parseConfigFile(content.bytes);
+    if (!file.crcHolds() && !(file.isConfiguration() && noLoadCheck)) {
+        error(name + ": " + configFileProblem(file.error));
+        return std::nullopt;
+    }
+    return file;
+}
+
 std::string hex4(unsigned value) {
     char text[8];
     std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
