@@ -14,9 +14,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <optional>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,7 +29,6 @@ bool isFile(const std::string& name) {
     std::error_code error;
     return std::filesystem::is_regular_file(name, error);
 }
-
 
 constexpr const char* kUsage =
     "usage: lumeq-cli sim init STATE [--slots N=FILE.qcf[:NAME],...] [--fw-version N] [--fault NAME=VALUE]...\n"
