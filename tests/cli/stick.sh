@@ -6,127 +6,114 @@ cli="$1"
 data="${LUMEQ_TEST_DATA:-$(dirname "$0")/../data}"
 # The test build's generated containers, beside the program's sources in the build tree.
 firmware="$(dirname "$cli")/../firmware/test-50.qfw"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-check() { # name expected-exit command...
-    local name="$1" expected="$2"
-    shift 2
-    "$@" >"$work/out" 2>"$work/err"
-    local got=$?
-    if [ "$got" -ne "$expected" ]; then
-        fail "$name: exit $got, expected $expected"; sed 's/^/    /' "$work/err"
-    fi
-}
-expect_out() { grep -q -- "$2" "$work/out" || { fail "$1: output lacks '$2'"; sed 's/^/    /' "$work/out"; }; }
-expect_err() { grep -q -- "$2" "$work/err" || { fail "$1: message lacks '$2'"; sed 's/^/    /' "$work/err"; }; }
+source "$(dirname "$0")/lib/checks.sh"
+work="$tmp"
 
 stick="$work/stick.ini"
-check "sim init stick alone" 0 "$cli" sim init "$stick" --stick-alone --stick-fw 73 --log 1234,56,4,71 --device-number 00A1B2C3
+run "sim init stick alone" 0 "$cli" sim init "$stick" --stick-alone --stick-fw 73 --log 1234,56,4,71 --device-number 00A1B2C3
 export LUMEQ_SIMULATOR="$stick"
 # The pause after the identification, one second on a real stick, is not needed by the simulator.
 export LUMEQ_STICK_PAUSE_MS=0
-check "stick info" 0 "$cli" stick info
+run "stick info" 0 "$cli" stick info
 expect_out "stick info" "device number 00A1B2C3, firmware 1.73"
 expect_out "stick info" "operation 1234 min, switch count 56, over temperature 60 min, max. temperature 71"
 
 # Written, then read: the same bytes back. A second configuration with other bytes goes the same way.
-check "stick write" 0 "$cli" stick write "$data/default.qcf"
+run "stick write" 0 "$cli" stick write "$data/default.qcf"
 expect_out "stick write" "read back: identical"
-check "stick read" 0 "$cli" stick read -o "$work/back.qcf"
+run "stick read" 0 "$cli" stick read -o "$work/back.qcf"
 cmp -s "$work/back.qcf" "$data/default.qcf" || fail "the stick's configuration read back differs from the file written"
 sed -e '2s/^0C000064/0C001E50/' -e '6s/^FF0000FF01FF/FF0000FF01AB/' "$data/default.qcf" >"$work/other.qcf"
-check "stick write other" 0 "$cli" stick write "$work/other.qcf" --no-load-check
-check "stick read other" 0 "$cli" stick read -o "$work/other_back.qcf"
+run "stick write other" 0 "$cli" stick write "$work/other.qcf" --no-load-check
+run "stick read other" 0 "$cli" stick read -o "$work/other_back.qcf"
 [ "$(tail -n +2 "$work/other_back.qcf" | tr -d '\r')" = "$(tail -n +2 "$work/other.qcf" | tr -d '\r')" ] ||
     fail "the second configuration read back differs"
-check "sim show after the writes" 0 "$cli" sim show "$stick"
+run "sim show after the writes" 0 "$cli" sim show "$stick"
 expect_out "sim show after the writes" "Log:       operation 1234 min" # the log is the stick's own
 
-check "stick read without output" 2 "$cli" stick read
-check "stick write of no configuration" 1 "$cli" stick write "$data/not_a_configuration.txt"
-check "unknown stick command" 2 "$cli" stick erase
+run "stick read without output" 2 "$cli" stick read
+run "stick write of no configuration" 1 "$cli" stick write "$data/not_a_configuration.txt"
+run "unknown stick command" 2 "$cli" stick erase
 
 # Firmware containers.
 if [ -f "$firmware" ]; then
-    check "fw check" 0 "$cli" fw check "$firmware"
+    run "fw check" 0 "$cli" fw check "$firmware"
     expect_out "fw check" "Version:    1.50"
     expect_out "fw check" "Length:     6200 bytes (87 records of 72 for a stick, 49 blocks of 128 for a module)"
     expect_out "fw check" "Data lines: 49"
     expect_out "fw check" "holds"
     sed '2s/^\(.\)./\1Z/' "$firmware" >"$work/corrupted.qfw"
-    check "fw check corrupted" 1 "$cli" fw check "$work/corrupted.qfw"
+    run "fw check corrupted" 1 "$cli" fw check "$work/corrupted.qfw"
     expect_err "fw check corrupted" "File is corrupted!"
     sed '1s/^FWX..../FWX3000/' "$firmware" >"$work/long.qfw"
-    check "fw check too long" 1 "$cli" fw check "$work/long.qfw"
+    run "fw check too long" 1 "$cli" fw check "$work/long.qfw"
     expect_err "fw check too long" "File is corrupted!"
-    check "fw check of a configuration" 1 "$cli" fw check "$data/default.qcf"
+    run "fw check of a configuration" 1 "$cli" fw check "$data/default.qcf"
     expect_err "fw check of a configuration" "not a firmware container"
 
-    check "stick update-fw from a file" 0 "$cli" stick update-fw "$firmware"
+    run "stick update-fw from a file" 0 "$cli" stick update-fw "$firmware"
     expect_out "stick update-fw from a file" "firmware 1.50 (6200 bytes, 87 records)"
     expect_err "stick update-fw from a file" "firmware: 87 of 87 records sent"
-    check "sim show after the update" 0 "$cli" sim show "$stick"
+    run "sim show after the update" 0 "$cli" sim show "$stick"
     expect_out "sim show after the update" "Firmware received at the last update: 6264 bytes"
-    check "stick update-fw built in" 0 "$cli" stick update-fw --60hz
+    run "stick update-fw built in" 0 "$cli" stick update-fw --60hz
     expect_out "stick update-fw built in" "the built-in 60 Hz firmware"
-    check "stick update-fw corrupted" 1 "$cli" stick update-fw "$work/corrupted.qfw"
+    run "stick update-fw corrupted" 1 "$cli" stick update-fw "$work/corrupted.qfw"
     expect_err "stick update-fw corrupted" "CRC does not hold"
     # 97 data lines: more than the firmware image holds, refused before anything is read.
     { cat "$firmware"; for _ in $(seq 48); do sed -n 2p "$firmware"; done; } >"$work/many.qfw"
-    check "fw check of 97 lines" 1 "$cli" fw check "$work/many.qfw"
+    run "fw check of 97 lines" 1 "$cli" fw check "$work/many.qfw"
     expect_err "fw check of 97 lines" "File is corrupted! (97 data lines"
 
     # The stick refuses a record, or is pulled out, in the middle of the update.
     refusing_fw="$work/refusing_fw.ini"
-    check "sim init refusing firmware" 0 "$cli" sim init "$refusing_fw" --stick-alone --fault RefuseFirmwareFrame=5
-    LUMEQ_SIMULATOR="$refusing_fw" check "stick update-fw refused" 1 "$cli" stick update-fw "$firmware"
+    run "sim init refusing firmware" 0 "$cli" sim init "$refusing_fw" --stick-alone --fault RefuseFirmwareFrame=5
+    LUMEQ_SIMULATOR="$refusing_fw" run "stick update-fw refused" 1 "$cli" stick update-fw "$firmware"
     expect_err "stick update-fw refused" "refused the firmware"
     pulled="$work/pulled.ini"
-    check "sim init pulled during the update" 0 "$cli" sim init "$pulled" --stick-alone --fault UnplugAfter=40
-    LUMEQ_SIMULATOR="$pulled" check "stick update-fw unplugged" 1 "$cli" stick update-fw "$firmware"
+    run "sim init pulled during the update" 0 "$cli" sim init "$pulled" --stick-alone --fault UnplugAfter=40
+    LUMEQ_SIMULATOR="$pulled" run "stick update-fw unplugged" 1 "$cli" stick update-fw "$firmware"
     expect_err "stick update-fw unplugged" "unplugged during the firmware update"
-    LUMEQ_SIMULATOR="$pulled" check "sim show after the unplugging" 0 "$cli" sim show "$pulled"
+    LUMEQ_SIMULATOR="$pulled" run "sim show after the unplugging" 0 "$cli" sim show "$pulled"
     expect_out "sim show after the unplugging" "Stick:     absent"
 
     # A module: the firmware goes with the slot, the descriptor records it, the blocks read back.
     module="$work/module.ini"
-    check "sim init module" 0 "$cli" sim init "$module" --fw-version 7
-    LUMEQ_SIMULATOR="$module" check "module write with firmware" 0 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$firmware"
+    run "sim init module" 0 "$cli" sim init "$module" --fw-version 7
+    LUMEQ_SIMULATOR="$module" run "module write with firmware" 0 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$firmware"
     expect_out "module write with firmware" "firmware 1.50 in 49 blocks"
-    LUMEQ_SIMULATOR="$module" check "module info after the firmware" 0 "$cli" module info
+    LUMEQ_SIMULATOR="$module" run "module info after the firmware" 0 "$cli" module info
     expect_out "module info after the firmware" "Firmware  version 1.50, 6200 bytes"
     refusing="$work/refusing.ini"
-    check "sim init refusing a firmware block" 0 "$cli" sim init "$refusing" --fw-version 7 --fault RefuseBlockAddress=0x0280
-    LUMEQ_SIMULATOR="$refusing" check "module write, firmware refused" 1 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$firmware"
+    run "sim init refusing a firmware block" 0 "$cli" sim init "$refusing" --fw-version 7 --fault RefuseBlockAddress=0x0280
+    LUMEQ_SIMULATOR="$refusing" run "module write, firmware refused" 1 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$firmware"
     expect_err "module write, firmware refused" "Firmware Write Error!FW"
-    LUMEQ_SIMULATOR="$refusing" check "module info after the refusal" 0 "$cli" module info
+    LUMEQ_SIMULATOR="$refusing" run "module info after the refusal" 0 "$cli" module info
     expect_out "module info after the refusal" "Firmware  version 1.7"
     expect_out "module info after the refusal" "M1  filled"
-    LUMEQ_SIMULATOR="$module" check "module write with a corrupted firmware" 1 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$work/corrupted.qfw"
+    LUMEQ_SIMULATOR="$module" run "module write with a corrupted firmware" 1 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$work/corrupted.qfw"
 fi
 
 # Faults of the stick.
 refusing="$work/refuses.ini"
-check "sim init refusing writes" 0 "$cli" sim init "$refusing" --stick-alone --fault RefuseWrites=6
-LUMEQ_SIMULATOR="$refusing" check "write refused six times" 1 "$cli" stick write "$data/default.qcf"
+run "sim init refusing writes" 0 "$cli" sim init "$refusing" --stick-alone --fault RefuseWrites=6
+LUMEQ_SIMULATOR="$refusing" run "write refused six times" 1 "$cli" stick write "$data/default.qcf"
 expect_err "write refused six times" "Transfer Error!"
 badcrc="$work/badcrc.ini"
-check "sim init bad CRC" 0 "$cli" sim init "$badcrc" --stick-alone --fault BadReadCrc=6
-LUMEQ_SIMULATOR="$badcrc" check "read with bad CRCs" 1 "$cli" stick info
+run "sim init bad CRC" 0 "$cli" sim init "$badcrc" --stick-alone --fault BadReadCrc=6
+LUMEQ_SIMULATOR="$badcrc" run "read with bad CRCs" 1 "$cli" stick info
 expect_err "read with bad CRCs" "could not be read"
 unplugged="$work/unplugged.ini"
-check "sim init unplugged" 0 "$cli" sim init "$unplugged" --stick-alone --fault UnplugAfter=15
-LUMEQ_SIMULATOR="$unplugged" check "unplugged during the write" 1 "$cli" stick write "$data/default.qcf"
+run "sim init unplugged" 0 "$cli" sim init "$unplugged" --stick-alone --fault UnplugAfter=15
+LUMEQ_SIMULATOR="$unplugged" run "unplugged during the write" 1 "$cli" stick write "$data/default.qcf"
 expect_err "unplugged during the write" "unplugged"
 
 module="$work/plain.ini"
-check "sim init plain module" 0 "$cli" sim init "$module"
-LUMEQ_SIMULATOR="$module" check "stick info on a module" 1 "$cli" stick info
+run "sim init plain module" 0 "$cli" sim init "$module"
+LUMEQ_SIMULATOR="$module" run "stick info on a module" 1 "$cli" stick info
 expect_err "stick info on a module" "module mode"
-check "stick options need a stick alone" 2 "$cli" sim init "$work/x.ini" --stick-fw 3
-check "bad log" 2 "$cli" sim init "$work/x.ini" --stick-alone --log 1,2,3
+run "stick options need a stick alone" 2 "$cli" sim init "$work/x.ini" --stick-fw 3
+run "bad log" 2 "$cli" sim init "$work/x.ini" --stick-alone --log 1,2,3
 
-[ "$failures" -eq 0 ] && echo "all lumeq-cli stick tests passed"
-exit "$failures"
+echo "stick: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

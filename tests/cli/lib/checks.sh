@@ -26,3 +26,9 @@ lacks() { # name file text
 is() { # name file text: the file is exactly one line, the text
     if [ "$(cat "$2")" = "$3" ]; then pass; else fail "$1: '$(cat "$2")', expected '$3'"; fi
 }
+expect_out() { # name pattern: some line of the last run's output matches the pattern
+    if grep -q -- "$2" "$out"; then pass; else fail "$1: output lacks '$2'"; sed 's/^/    /' "$out"; fi
+}
+expect_err() { # name pattern: some line of the last run's messages matches the pattern
+    if grep -q -- "$2" "$err"; then pass; else fail "$1: message lacks '$2'"; sed 's/^/    /' "$err"; fi
+}
