@@ -4,6 +4,7 @@
 //   isd-offset --utc N --longitude DEG [--dst]                       the ISD offset from time zone and longitude
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "model/astrocalc.h"
 #include "model/timecode.h"
 
@@ -68,42 +69,33 @@ int usage(const char* text) {
 }
 
 int nightLength(const std::vector<std::string>& args) {
-    std::optional<double> latitude;
-    std::optional<ac::Date> day;
-    std::string dayText;
+    CommandLine line(kNightUsage,
+                     "Prints the length of the night (HH:MM) for automatic daylight saving: the time during which\n"
+                     "the centre of the sun is below the twilight angle, as the window's night-length calculator\n"
+                     "computes it. Latitude in degrees, north positive, south negative, at most 62; twilight in\n"
+                     "degrees from -6 to 0 (default -3, below the horizon). Both are taken as given; the window's\n"
+                     "sliders move in half degrees. The date is from 2000-01-01 on.\n");
+    line.value({QStringLiteral("latitude")}, QStringLiteral("DEG"), QStringLiteral("latitude"))
+        .value({QStringLiteral("date")}, QStringLiteral("YYYY-MM-DD"), QStringLiteral("date"))
+        .value({QStringLiteral("twilight")}, QStringLiteral("DEG"), QStringLiteral("twilight angle"));
+    if (const auto done = line.parse(args, 0, 0))
+        return *done;
+    if (!line.isSet(QStringLiteral("latitude")) || !line.isSet(QStringLiteral("date")))
+        return line.usageError();
+    const std::optional<double> latitude = number<double>(*line.value(QStringLiteral("latitude")));
+    if (!latitude)
+        return usage("--latitude needs a number of degrees (north positive)");
+    const std::string dayText = *line.value(QStringLiteral("date"));
+    const std::optional<ac::Date> day = date(dayText);
+    if (!day)
+        return usage("--date needs a date written YYYY-MM-DD");
     double twilight = ac::kDefaultTwilight;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--help" || arg == "-h") {
-            std::printf("%s\n"
-                        "Prints the length of the night (HH:MM) for automatic daylight saving: the time during which\n"
-                        "the centre of the sun is below the twilight angle, as the window's night-length calculator\n"
-                        "computes it. Latitude in degrees, north positive, south negative, at most 62; twilight in\n"
-                        "degrees from -6 to 0 (default -3, below the horizon). Both are taken as given; the window's\n"
-                        "sliders move in half degrees. The date is from 2000-01-01 on.\n",
-                        kNightUsage);
-            return Success;
-        } else if (arg == "--latitude" && hasValue) {
-            latitude = number<double>(args[++i]);
-            if (!latitude)
-                return usage("--latitude needs a number of degrees (north positive)");
-        } else if (arg == "--date" && hasValue) {
-            dayText = args[++i];
-            day = date(dayText);
-            if (!day)
-                return usage("--date needs a date written YYYY-MM-DD");
-        } else if (arg == "--twilight" && hasValue) {
-            const auto value = number<double>(args[++i]);
-            if (!value)
-                return usage("--twilight needs a number of degrees (below the horizon negative)");
-            twilight = *value;
-        } else {
-            return usage(kNightUsage);
-        }
+    if (const auto text = line.value(QStringLiteral("twilight"))) {
+        const auto value = number<double>(*text);
+        if (!value)
+            return usage("--twilight needs a number of degrees (below the horizon negative)");
+        twilight = *value;
     }
-    if (!latitude || !day)
-        return usage(kNightUsage);
 
     const ac::NightLength night = ac::nightLength(*latitude, *day, twilight);
     const std::string where = "at latitude " + degrees(*latitude) + " on " + dayText;
@@ -135,38 +127,27 @@ int nightLength(const std::vector<std::string>& args) {
 }
 
 int isdOffset(const std::vector<std::string>& args) {
-    std::optional<int> utc;
-    std::optional<double> longitude;
-    bool dst = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--help" || arg == "-h") {
-            std::printf("%s\n"
-                        "Prints the ISD offset, (longitude - 15 x UTC) x 4 minutes, in minutes and as the editor's\n"
-                        "offset text, as the window's offset calculator computes it. Time zone N from -11 to 12;\n"
-                        "longitude in degrees, east positive, west negative, at most 180. The module keeps the\n"
-                        "offset in 2-minute steps: a longitude between half degrees gives the nearest step.\n"
-                        "With --dst the offset is 60 minutes earlier, as the calculator's OK puts it while DST is\n"
-                        "ticked. An offset outside -254..252 minutes cannot be stored (exit 1).\n",
-                        kOffsetUsage);
-            return Success;
-        } else if (arg == "--utc" && hasValue) {
-            utc = number<int>(args[++i]);
-            if (!utc)
-                return usage("--utc needs a whole number of hours");
-        } else if (arg == "--longitude" && hasValue) {
-            longitude = number<double>(args[++i]);
-            if (!longitude)
-                return usage("--longitude needs a number of degrees (east positive)");
-        } else if (arg == "--dst") {
-            dst = true;
-        } else {
-            return usage(kOffsetUsage);
-        }
-    }
-    if (!utc || !longitude)
-        return usage(kOffsetUsage);
+    CommandLine line(kOffsetUsage,
+                     "Prints the ISD offset, (longitude - 15 x UTC) x 4 minutes, in minutes and as the editor's\n"
+                     "offset text, as the window's offset calculator computes it. Time zone N from -11 to 12;\n"
+                     "longitude in degrees, east positive, west negative, at most 180. The module keeps the\n"
+                     "offset in 2-minute steps: a longitude between half degrees gives the nearest step.\n"
+                     "With --dst the offset is 60 minutes earlier, as the calculator's OK puts it while DST is\n"
+                     "ticked. An offset outside -254..252 minutes cannot be stored (exit 1).\n");
+    line.value({QStringLiteral("utc")}, QStringLiteral("N"), QStringLiteral("time zone"))
+        .value({QStringLiteral("longitude")}, QStringLiteral("DEG"), QStringLiteral("longitude"))
+        .flag({QStringLiteral("dst")}, QStringLiteral("daylight saving on"));
+    if (const auto done = line.parse(args, 0, 0))
+        return *done;
+    if (!line.isSet(QStringLiteral("utc")) || !line.isSet(QStringLiteral("longitude")))
+        return line.usageError();
+    const std::optional<int> utc = number<int>(*line.value(QStringLiteral("utc")));
+    if (!utc)
+        return usage("--utc needs a whole number of hours");
+    const std::optional<double> longitude = number<double>(*line.value(QStringLiteral("longitude")));
+    if (!longitude)
+        return usage("--longitude needs a number of degrees (east positive)");
+    const bool dst = line.isSet(QStringLiteral("dst"));
     if (*utc < ac::kMinUtcOffset || *utc > ac::kMaxUtcOffset) {
         error("time zone UTC" + std::string(*utc < 0 ? "" : "+") + std::to_string(*utc) + " is outside -11 to 12");
         return BadInput;

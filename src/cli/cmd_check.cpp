@@ -1,6 +1,7 @@
 // lumeq-cli check FILE: is the file a configuration the program loads, and does its CRC hold?
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "files/configfile.h"
 
 #include <QFile>
@@ -16,15 +17,10 @@ namespace {
 constexpr const char* kUsage = "usage: lumeq-cli check FILE";
 
 int check(const std::vector<std::string>& args) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("%s\nValidates a configuration file (*.qcf) and tells what it holds.\n", kUsage);
-        return Success;
-    }
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-        error(kUsage);
-        return UsageError;
-    }
-    const std::string& name = args[0];
+    CommandLine line(kUsage, "Validates a configuration file (*.qcf) and tells what it holds.\n");
+    if (const auto done = line.parse(args, 1, 1))
+        return *done;
+    const std::string& name = line.positional()[0];
     const FileBytes content = readLoadFileNative(name);
     if (!content.ok) {
         error(content.error);

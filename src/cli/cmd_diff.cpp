@@ -2,6 +2,7 @@
 // differ, in the words of `show`.
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "files/configdiff.h"
 #include "files/configfile.h"
 
@@ -39,35 +40,19 @@ QString fromStd(const std::string& text) {
 }
 
 int diff(const std::vector<std::string>& args) {
-    bool asJson = false;
-    bool noLoadCheck = false;
-    std::vector<std::string> files;
-    for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            std::printf(
-                "%s\nShows every setting in which two configuration files differ, as `show` words it:\n"
-                "the setting, its value in A and its value in B. --json prints an array of\n"
-                "{\"setting\", \"key\", \"a\", \"b\"}. --no-load-check compares files whose CRC does not hold.\n"
-                "Exit status: 0 the settings are equal, 1 they differ (or a file cannot be read),\n"
-                "2 usage error.\n",
-                kUsage);
-            return Success;
-        }
-        if (arg == "--json") {
-            asJson = true;
-        } else if (arg == "--no-load-check") {
-            noLoadCheck = true;
-        } else if (arg.empty() || arg[0] == '-') {
-            error(kUsage);
-            return UsageError;
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.size() != 2) {
-        error(kUsage);
-        return UsageError;
-    }
+    CommandLine line(kUsage,
+                     "Shows every setting in which two configuration files differ, as `show` words it:\n"
+                     "the setting, its value in A and its value in B. --json prints an array of\n"
+                     "{\"setting\", \"key\", \"a\", \"b\"}. --no-load-check compares files whose CRC does not hold.\n"
+                     "Exit status: 0 the settings are equal, 1 they differ (or a file cannot be read),\n"
+                     "2 usage error.\n");
+    line.flag({QStringLiteral("json")}, QStringLiteral("print JSON"))
+        .flag({QStringLiteral("no-load-check")}, QStringLiteral("compare files whose CRC does not hold"));
+    if (const auto done = line.parse(args, 2, 2))
+        return *done;
+    const bool asJson = line.isSet(QStringLiteral("json"));
+    const bool noLoadCheck = line.isSet(QStringLiteral("no-load-check"));
+    const std::vector<std::string>& files = line.positional();
     const std::optional<ConfigFile> a = load(files[0], noLoadCheck);
     const std::optional<ConfigFile> b = a ? load(files[1], noLoadCheck) : std::nullopt;
     if (!a || !b)

@@ -1,6 +1,7 @@
 // lumeq-cli fw check FILE.qfw: is the file a firmware container the program takes, and what does it hold?
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "files/configfile.h"
 #include "files/firmwarecontainer.h"
 #include "link/stickengine.h"
@@ -16,13 +17,13 @@ namespace lumeq::cli {
 namespace {
 
 constexpr const char* kUsage = "usage: lumeq-cli fw check FILE.qfw";
+constexpr const char* kHelp = "Checks a firmware container: version, length, data lines and CRC.";
 
 int check(const std::vector<std::string>& args) {
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-        error(kUsage);
-        return UsageError;
-    }
-    const std::string& name = args[0];
+    CommandLine line(kUsage, kHelp);
+    if (const auto done = line.parse(args, 1, 1))
+        return *done;
+    const std::string& name = line.positional()[0];
     const FileBytes content = readLoadFileNative(name);
     if (!content.ok) {
         error(content.error);
@@ -56,11 +57,7 @@ int check(const std::vector<std::string>& args) {
 }
 
 int runFw(const std::vector<std::string>& args) {
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("%s\nChecks a firmware container: version, length, data lines and CRC.\n", kUsage);
-        return Success;
-    }
-    return runSubcommand(args, {{"check", &check}}, "fw", kUsage);
+    return runSubcommand(args, {{"check", &check}}, "fw", kUsage, kHelp);
 }
 
 } // namespace

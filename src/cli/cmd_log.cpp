@@ -1,6 +1,7 @@
 // lumeq-cli log [--since DATE] [--csv|--json]: the log of programmed modules and sticks.
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "files/programmedlog.h"
 
 #include <QJsonArray>
@@ -125,38 +126,34 @@ void printJson(const std::vector<ProgrammedRecord>& records) {
 
 int runLog(const std::vector<std::string>& args) {
     enum class Format { Table, Csv, Json } format = Format::Table;
-    bool formatChosen = false;
     std::optional<QDateTime> since;
     std::string sinceText;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            std::printf("%s\nShows every write to a module or a stick that the window or lumeq-cli made: time (UTC),\n"
-                        "mode, slot, name, configuration CRC, dimming curve, firmware written, what the read-back\n"
-                        "found and the outcome (ok, failed or interrupted, with the reason).\n"
-                        "--since DATE shows the records from that date (YYYY-MM-DD) or time\n"
-                        "(YYYY-MM-DDTHH:MM[:SS], UTC unless it carries an offset) on. --csv and --json print the\n"
-                        "records for scripts.\n"
-                        "The log: %s (LUMEQ_LOG_FILE names another file).\n",
-                        kUsage, programmedLogPath().toStdString().c_str());
-            return Success;
-        }
-        if (arg == "--csv" || arg == "--json") {
-            if (formatChosen) {
-                error("--csv and --json exclude each other\n" + std::string(kUsage));
-                return UsageError;
-            }
-            formatChosen = true;
-            format = arg == "--csv" ? Format::Csv : Format::Json;
-        } else if (arg == "--since" && i + 1 < args.size()) {
-            sinceText = args[++i];
-            since = parseSince(sinceText);
-            if (!since) {
-                error("--since takes a date YYYY-MM-DD or a time YYYY-MM-DDTHH:MM[:SS], not '" + sinceText + "'");
-                return UsageError;
-            }
-        } else {
-            error(kUsage);
+    const std::string help =
+        "Shows every write to a module or a stick that the window or lumeq-cli made: time (UTC),\n"
+        "mode, slot, name, configuration CRC, dimming curve, firmware written, what the read-back\n"
+        "found and the outcome (ok, failed or interrupted, with the reason).\n"
+        "--since DATE shows the records from that date (YYYY-MM-DD) or time\n"
+        "(YYYY-MM-DDTHH:MM[:SS], UTC unless it carries an offset) on. --csv and --json print the\n"
+        "records for scripts.\n"
+        "The log: " +
+        programmedLogPath().toStdString() + " (LUMEQ_LOG_FILE names another file).\n";
+    CommandLine line(kUsage, help);
+    line.flag({QStringLiteral("csv")}, QStringLiteral("print CSV"))
+        .flag({QStringLiteral("json")}, QStringLiteral("print JSON"))
+        .value({QStringLiteral("since")}, QStringLiteral("DATE"), QStringLiteral("records from DATE on"));
+    if (const auto done = line.parse(args, 0, 0))
+        return *done;
+    if (line.isSet(QStringLiteral("csv")) && line.isSet(QStringLiteral("json")))
+        return line.usageError("--csv and --json exclude each other");
+    if (line.isSet(QStringLiteral("csv")))
+        format = Format::Csv;
+    else if (line.isSet(QStringLiteral("json")))
+        format = Format::Json;
+    if (const auto text = line.value(QStringLiteral("since"))) {
+        sinceText = *text;
+        since = parseSince(sinceText);
+        if (!since) {
+            error("--since takes a date YYYY-MM-DD or a time YYYY-MM-DDTHH:MM[:SS], not '" + printable(sinceText) + "'");
             return UsageError;
         }
     }

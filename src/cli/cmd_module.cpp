@@ -2,6 +2,7 @@
 // LUMEQ_SIMULATOR), through the same reading and writing code the window uses.
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "files/configfile.h"
 #include "files/firmwarecontainer.h"
 #include "files/programmedlog.h"
@@ -154,11 +155,21 @@ bool loadCurveOption(const std::optional<std::string>& file, std::optional<std::
     return !file || curve.has_value();
 }
 
+// The command line of a module command: its --help shows every module command.
+CommandLine moduleLine() {
+    return CommandLine(kUsage, kHelp);
+}
+
+// "--slot N" when given: false, with a message, when it is not a slot number.
+bool takeSlotOption(const CommandLine& line, int& slot) {
+    const std::optional<std::string> value = line.value(QStringLiteral("slot"));
+    return !value || takeSlot(*value, slot);
+}
+
 int info(const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        error(kUsage);
-        return UsageError;
-    }
+    CommandLine line = moduleLine();
+    if (const auto done = line.parse(args, 0, 0))
+        return *done;
     std::optional<Link> link = openStick();
     if (!link)
         return BadInput;
@@ -183,30 +194,24 @@ int info(const std::vector<std::string>& args) {
 }
 
 int read(const std::vector<std::string>& args) {
+    CommandLine line = moduleLine();
+    line.value({QStringLiteral("slot")}, QStringLiteral("N"), QStringLiteral("slot 1..4"))
+        .value({QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("FILE.qcf"), QStringLiteral("file"))
+        .value({QStringLiteral("curve")}, QStringLiteral("FILE.dc"), QStringLiteral("dimming curve"))
+        .flag({QStringLiteral("copy-astro")}, QStringLiteral("keep the astro data"));
+    if (const auto done = line.parse(args, 0, 0))
+        return *done;
     int slot = 0;
-    std::string output;
-    std::optional<std::string> curveFile;
-    bool copyAstro = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--slot" && i + 1 < args.size()) {
-            if (!takeSlot(args[++i], slot))
-                return UsageError;
-        } else if ((arg == "-o" || arg == "--output") && i + 1 < args.size()) {
-            output = args[++i];
-        } else if (arg == "--curve" && i + 1 < args.size()) {
-            curveFile = args[++i];
-        } else if (arg == "--copy-astro") {
-            copyAstro = true;
-        } else {
-            error(kUsage);
-            return UsageError;
-        }
-    }
-    if (slot == 0 || output.empty()) {
-        error(kUsage);
+    if (!takeSlotOption(line, slot))
         return UsageError;
-    }
+    const std::string output = line.value(QStringLiteral("output")).value_or(std::string());
+    if (slot == 0 || output.empty())
+        return line.usageError();
+    const std::optional<QString> outputPath = outputName(output);
+    if (!outputPath)
+        return UsageError;
+    const std::optional<std::string> curveFile = line.value(QStringLiteral("curve"));
+    const bool copyAstro = line.isSet(QStringLiteral("copy-astro"));
     std::optional<std::vector<int>> curve;
     if (!loadCurveOption(curveFile, curve))
         return BadInput;
@@ -237,7 +242,7 @@ int read(const std::vector<std::string>& args) {
     if (report.oddLengths > 0 || report.bytesOutsideImage > 0 || report.cutAtBlockEnd)
         std::fprintf(stderr, "lumeq-cli: warning: the record stream of slot M%d is not as this program writes it\n",
                      slot);
-    const SaveResult saved = saveConfigFile(QString::fromStdString(output), image, memory.mString);
+    const SaveResult saved = saveConfigFile(*outputPath, image, memory.mString);
     if (!saved.ok) {
         error(saved.error);
         return BadInput;
@@ -260,36 +265,24 @@ std::optional<std::string> firstDifference(const Block& written, const Block& re
 }
 
 int write(const std::vector<std::string>& args) {
+    CommandLine line = moduleLine();
+    line.value({QStringLiteral("slot")}, QStringLiteral("N"), QStringLiteral("slot 1..4"))
+        .value({QStringLiteral("name")}, QStringLiteral("TEXT"), QStringLiteral("the slot's name"))
+        .value({QStringLiteral("curve")}, QStringLiteral("FILE.dc"), QStringLiteral("dimming curve"))
+        .value({QStringLiteral("firmware")}, QStringLiteral("FILE.qfw"), QStringLiteral("firmware to write"))
+        .flag({QStringLiteral("no-load-check")}, QStringLiteral("write a file whose CRC does not hold"));
+    if (const auto done = line.parse(args, 1, 1))
+        return *done;
     int slot = 0;
-    std::string input;
-    std::optional<std::string> name;
-    std::optional<std::string> curveFile;
-    std::optional<std::string> firmwareFile;
-    bool noLoadCheck = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--slot" && i + 1 < args.size()) {
-            if (!takeSlot(args[++i], slot))
-                return UsageError;
-        } else if (arg == "--name" && i + 1 < args.size()) {
-            name = args[++i];
-        } else if (arg == "--curve" && i + 1 < args.size()) {
-            curveFile = args[++i];
-        } else if (arg == "--firmware" && i + 1 < args.size()) {
-            firmwareFile = args[++i];
-        } else if (arg == "--no-load-check") {
-            noLoadCheck = true;
-        } else if (arg.empty() || arg[0] == '-' || !input.empty()) {
-            error(kUsage);
-            return UsageError;
-        } else {
-            input = arg;
-        }
-    }
-    if (slot == 0 || input.empty()) {
-        error(kUsage);
+    if (!takeSlotOption(line, slot))
         return UsageError;
-    }
+    if (slot == 0)
+        return line.usageError();
+    const std::string& input = line.positional()[0];
+    const std::optional<std::string> name = line.value(QStringLiteral("name"));
+    const std::optional<std::string> curveFile = line.value(QStringLiteral("curve"));
+    const std::optional<std::string> firmwareFile = line.value(QStringLiteral("firmware"));
+    const bool noLoadCheck = line.isSet(QStringLiteral("no-load-check"));
     std::optional<std::vector<int>> curve;
     if (!loadCurveOption(curveFile, curve))
         return BadInput;
@@ -420,16 +413,11 @@ int write(const std::vector<std::string>& args) {
 }
 
 int erase(const std::vector<std::string>& args) {
-    bool yes = false;
-    for (const std::string& arg : args) {
-        if (arg == "--yes") {
-            yes = true;
-        } else {
-            error(kUsage);
-            return UsageError;
-        }
-    }
-    if (!yes) {
+    CommandLine line = moduleLine();
+    line.flag({QStringLiteral("yes")}, QStringLiteral("go ahead"));
+    if (const auto done = line.parse(args, 0, 0))
+        return *done;
+    if (!line.isSet(QStringLiteral("yes"))) {
         error("erase wipes every slot of the module; add --yes to go ahead");
         return UsageError;
     }
@@ -444,12 +432,8 @@ int erase(const std::vector<std::string>& args) {
 }
 
 int runModule(const std::vector<std::string>& args) {
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("%s\n%s\n", kUsage, kHelp);
-        return Success;
-    }
     return runSubcommand(args, {{"info", &info}, {"read", &read}, {"write", &write}, {"erase", &erase}}, "module",
-                         kUsage);
+                         kUsage, kHelp);
 }
 
 } // namespace

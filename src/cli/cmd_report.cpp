@@ -1,6 +1,7 @@
 // lumeq-cli report FILE.qcf -o OUT.pdf: the window's PDF report of a configuration, without the window.
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "files/configfile.h"
 #include "report/harupdfwriter.h"
 #include "report/report.h"
@@ -26,43 +27,30 @@ std::string limitCharacters(const std::string& text, int count) {
 }
 
 int report(const std::vector<std::string>& args) {
-    std::string input, output, headerFile;
+    CommandLine line(kUsage,
+                     "Writes the PDF report of a configuration file, as the window's PDF button does.\n"
+                     "The header lines come from --header FILE.ini, else from pdf.ini beside lumeq-cli, in\n"
+                     "$XDG_CONFIG_HOME/lumeq-config (~/.config/lumeq-config) or in ../share/lumeq-config\n"
+                     "(/usr/share/lumeq-config for /usr/bin/lumeq-cli), the first one found.\n"
+                     "SOURCE_DATE_EPOCH fixes the creation date and the printed date.\n");
+    line.value({QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("OUT.pdf"), QStringLiteral("the report"))
+        .value({QStringLiteral("project")}, QStringLiteral("NAME"), QStringLiteral("project name"))
+        .value({QStringLiteral("luminaire")}, QStringLiteral("TEXT"), QStringLiteral("luminaire"))
+        .value({QStringLiteral("driver")}, QStringLiteral("TEXT"), QStringLiteral("driver"))
+        .value({QStringLiteral("header")}, QStringLiteral("FILE.ini"), QStringLiteral("header lines"))
+        .flag({QStringLiteral("no-load-check")}, QStringLiteral("report a file whose CRC does not hold"));
+    if (const auto done = line.parse(args, 1, 1))
+        return *done;
+    const std::string& input = line.positional()[0];
+    const std::string output = line.value(QStringLiteral("output")).value_or(std::string());
+    const std::string headerFile = line.value(QStringLiteral("header")).value_or(std::string());
+    const bool noLoadCheck = line.isSet(QStringLiteral("no-load-check"));
     ReportProject project;
-    bool noLoadCheck = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--help" || arg == "-h") {
-            std::printf("%s\nWrites the PDF report of a configuration file, as the window's PDF button does.\n"
-                        "The header lines come from --header FILE.ini, else from pdf.ini beside lumeq-cli, in\n"
-                        "$XDG_CONFIG_HOME/lumeq-config (~/.config/lumeq-config) or in ../share/lumeq-config\n"
-                        "(/usr/share/lumeq-config for /usr/bin/lumeq-cli), the first one found.\n"
-                        "SOURCE_DATE_EPOCH fixes the creation date and the printed date.\n",
-                        kUsage);
-            return Success;
-        } else if ((arg == "-o" || arg == "--output") && hasValue) {
-            output = args[++i];
-        } else if (arg == "--project" && hasValue) {
-            project.name = limitCharacters(args[++i], 50);
-        } else if (arg == "--luminaire" && hasValue) {
-            project.luminaire = limitCharacters(args[++i], 25);
-        } else if (arg == "--driver" && hasValue) {
-            project.driver = limitCharacters(args[++i], 25);
-        } else if (arg == "--header" && hasValue) {
-            headerFile = args[++i];
-        } else if (arg == "--no-load-check") {
-            noLoadCheck = true;
-        } else if (!arg.empty() && arg[0] != '-' && input.empty()) {
-            input = arg;
-        } else {
-            error(kUsage);
-            return UsageError;
-        }
-    }
-    if (input.empty() || output.empty()) {
-        error(kUsage);
-        return UsageError;
-    }
+    project.name = limitCharacters(line.value(QStringLiteral("project")).value_or(std::string()), 50);
+    project.luminaire = limitCharacters(line.value(QStringLiteral("luminaire")).value_or(std::string()), 25);
+    project.driver = limitCharacters(line.value(QStringLiteral("driver")).value_or(std::string()), 25);
+    if (output.empty())
+        return line.usageError();
 
     const FileBytes content = readLoadFileNative(input);
     if (!content.ok) {

@@ -1,10 +1,14 @@
 // lumeq-cli show FILE.qcf [--json] [--no-load-check]: every setting of a configuration file in words.
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "files/configfile.h"
 #include "files/configsummary.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,25 +20,6 @@ namespace lumeq::cli {
 namespace {
 
 constexpr const char* kUsage = "usage: lumeq-cli show FILE.qcf [--json] [--no-load-check]";
-
-// A JSON string literal of UTF-8 text.
-std::string json(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(c);
-        } else if (byte < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04X", byte);
-            out += escape;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out + "\"";
-}
 
 void printText(const std::string& name, const ConfigFile& file, const std::vector<SummarySection>& sections) {
     std::printf("File:      %s\n", printable(name).c_str());
@@ -83,70 +68,51 @@ void printText(const std::string& name, const ConfigFile& file, const std::vecto
     }
 }
 
+QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
 void printJson(const std::string& name, const ConfigFile& file, const std::vector<SummarySection>& sections) {
-    std::string out = "{\n";
-    out += "  \"file\": " + json(name) + ",\n";
-    out += "  \"format\": " + json(file.oldFormat ? "MEM" : "MMN") + ",\n";
-    out += std::string("  \"oldFormat\": ") + (file.oldFormat ? "true" : "false") + ",\n";
-    out += "  \"info\": " + json(file.info) + ",\n";
-    out += "  \"crc\": {\"stored\": " + json(hex4(file.storedCrc)) + ", \"computed\": " + json(hex4(file.computedCrc)) +
-           ", \"holds\": " + (file.crcHolds() ? "true" : "false") + "},\n";
-    out += "  \"settings\": {";
-    for (std::size_t s = 0; s < sections.size(); ++s) {
-        const auto& section = sections[s];
-        out += s == 0 ? "\n" : ",\n";
-        out += "    " + json(section.key) + ": {";
-        for (std::size_t i = 0; i < section.items.size(); ++i) {
-            out += i == 0 ? "\n" : ",\n";
-            out += "      " + json(section.items[i].key) + ": " + json(section.items[i].value);
-        }
+    QJsonObject settings;
+    for (const auto& section : sections) {
+        QJsonObject items;
+        for (const auto& item : section.items)
+            items.insert(fromStd(item.key), fromStd(item.value));
         if (section.hasTable) {
-            out += section.items.empty() ? "\n" : ",\n";
-            out += "      \"steps\": [";
             const auto& columns = section.table.columns;
-            for (std::size_t r = 0; r < section.table.rows.size(); ++r) {
-                const auto& row = section.table.rows[r];
-                out += r == 0 ? "\n        {" : ",\n        {";
-                for (std::size_t c = 0; c < columns.size(); ++c) {
-                    out += (c == 0 ? "" : ", ") + json(columns[c].key) + ": " +
-                           json(c < row.size() ? row[c] : std::string());
-                }
-                out += "}";
+            QJsonArray steps;
+            for (const auto& row : section.table.rows) {
+                QJsonObject step;
+                for (std::size_t c = 0; c < columns.size(); ++c)
+                    step.insert(fromStd(columns[c].key), fromStd(c < row.size() ? row[c] : std::string()));
+                steps.append(step);
             }
-            out += section.table.rows.empty() ? "]" : "\n      ]";
+            items.insert(QStringLiteral("steps"), steps);
         }
-        out += "\n    }";
+        settings.insert(fromStd(section.key), items);
     }
-    out += "\n  }\n}\n";
-    std::fputs(out.c_str(), stdout);
+    const QJsonObject crc{{QStringLiteral("stored"), fromStd(hex4(file.storedCrc))},
+                          {QStringLiteral("computed"), fromStd(hex4(file.computedCrc))},
+                          {QStringLiteral("holds"), file.crcHolds()}};
+    const QJsonObject document{{QStringLiteral("file"), fromStd(name)},
+                               {QStringLiteral("format"), QLatin1String(file.oldFormat ? "MEM" : "MMN")},
+                               {QStringLiteral("oldFormat"), file.oldFormat},
+                               {QStringLiteral("info"), fromStd(file.info)},
+                               {QStringLiteral("crc"), crc},
+                               {QStringLiteral("settings"), settings}};
+    std::fputs(QJsonDocument(document).toJson(QJsonDocument::Indented).constData(), stdout);
 }
 
 int show(const std::vector<std::string>& args) {
-    bool asJson = false;
-    bool noLoadCheck = false;
-    std::vector<std::string> files;
-    for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            std::printf("%s\nShows every setting of a configuration file; --json prints them as a JSON object,\n"
-                        "--no-load-check shows a file whose CRC does not hold.\n",
-                        kUsage);
-            return Success;
-        }
-        if (arg == "--json") {
-            asJson = true;
-        } else if (arg == "--no-load-check") {
-            noLoadCheck = true;
-        } else if (arg.empty() || arg[0] == '-') {
-            error(kUsage);
-            return UsageError;
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.size() != 1) {
-        error(kUsage);
-        return UsageError;
-    }
+    CommandLine line(kUsage, "Shows every setting of a configuration file; --json prints them as a JSON object,\n"
+                             "--no-load-check shows a file whose CRC does not hold.\n");
+    line.flag({QStringLiteral("json")}, QStringLiteral("print JSON"))
+        .flag({QStringLiteral("no-load-check")}, QStringLiteral("show a file whose CRC does not hold"));
+    if (const auto done = line.parse(args, 1, 1))
+        return *done;
+    const bool asJson = line.isSet(QStringLiteral("json"));
+    const bool noLoadCheck = line.isSet(QStringLiteral("no-load-check"));
+    const std::vector<std::string>& files = line.positional();
     const std::string& name = files[0];
     const std::optional<ConfigFile> read = readConfiguration(name, noLoadCheck);
     if (!read)

@@ -2,6 +2,7 @@
 // configurations, written exactly as the program's Transfer writes them.
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "files/configfile.h"
 #include "link/blockreader.h"
 #include "link/blockwriter.h"
@@ -140,69 +141,60 @@ Block controlBlockOf(const SimState& state) {
     return block;
 }
 
+// "--fw-version N" and "--stick-fw N" when given: false, with a message, when N is not 0..255.
+bool takeVersion(const CommandLine& line, const char* option, std::optional<int>& version) {
+    const std::optional<std::string> value = line.value(QLatin1String(option));
+    if (!value)
+        return true;
+    char* end = nullptr;
+    const long number = std::strtol(value->c_str(), &end, 10);
+    if (value->empty() || *end != '\0' || number < 0 || number > 255) {
+        error("--" + std::string(option) + " takes a number from 0 to 255, not '" + printable(*value) + "'");
+        return false;
+    }
+    version = static_cast<int>(number);
+    return true;
+}
+
 int init(const std::vector<std::string>& args) {
-    std::string path;
-    bool stickAlone = false;
+    CommandLine line(kUsage, kHelp);
+    line.flag({QStringLiteral("stick-alone")}, QStringLiteral("a stick without a module"))
+        .value({QStringLiteral("slots")}, QStringLiteral("N=FILE.qcf[:NAME],..."), QStringLiteral("slots to fill"))
+        .value({QStringLiteral("fw-version")}, QStringLiteral("N"), QStringLiteral("firmware version 1.N"))
+        .value({QStringLiteral("stick-fw")}, QStringLiteral("N"), QStringLiteral("stick firmware version 1.N"))
+        .value({QStringLiteral("log")}, QStringLiteral("MIN,SWITCHES,OVERT,MAXT"), QStringLiteral("operating log"))
+        .value({QStringLiteral("device-number")}, QStringLiteral("HEX8"), QStringLiteral("device number"))
+        .value({QStringLiteral("fault")}, QStringLiteral("NAME=VALUE"), QStringLiteral("a fault"));
+    if (const auto done = line.parse(args, 1, 1))
+        return *done;
+    const std::string& path = line.positional()[0];
+    const bool stickAlone = line.isSet(QStringLiteral("stick-alone"));
     std::optional<int> firmwareVersion;
     std::optional<int> stickFirmware;
-    std::optional<std::string> log;
-    std::optional<std::string> deviceNumber;
+    if (!takeVersion(line, "fw-version", firmwareVersion) || !takeVersion(line, "stick-fw", stickFirmware))
+        return UsageError;
+    const std::optional<std::string> log = line.value(QStringLiteral("log"));
+    const std::optional<std::string> deviceNumber = line.value(QStringLiteral("device-number"));
+    const std::vector<std::string> faults = line.values(QStringLiteral("fault"));
     std::map<int, SlotSource> sources;
-    std::vector<std::string> faults;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--stick-alone") {
-            stickAlone = true;
-        } else if ((arg == "--slots" || arg == "--fw-version" || arg == "--fault" || arg == "--stick-fw" ||
-                    arg == "--log" || arg == "--device-number") &&
-                   !hasValue) {
-            error(arg + " needs a value\n" + kUsage);
-            return UsageError;
-        } else if (arg == "--slots") {
-            const std::string list = args[++i];
-            std::size_t start = 0;
-            while (start <= list.size()) {
-                const std::size_t comma = std::min(list.find(',', start), list.size());
-                int slot = 0;
-                SlotSource source;
-                std::string problem;
-                if (!parseSlotSource(list.substr(start, comma - start), slot, source, problem)) {
-                    error(problem);
-                    return UsageError;
-                }
-                if (sources.count(slot) != 0) {
-                    error("slot " + std::to_string(slot) + " is given twice");
-                    return UsageError;
-                }
-                sources[slot] = source;
-                start = comma + 1;
-            }
-        } else if (arg == "--fw-version" || arg == "--stick-fw") {
-            const std::string& value = args[++i];
-            char* end = nullptr;
-            const long version = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || version < 0 || version > 255) {
-                error(arg + " takes a number from 0 to 255, not '" + value + "'");
+    for (const std::string& list : line.values(QStringLiteral("slots"))) {
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            const std::size_t comma = std::min(list.find(',', start), list.size());
+            int slot = 0;
+            SlotSource source;
+            std::string problem;
+            if (!parseSlotSource(list.substr(start, comma - start), slot, source, problem)) {
+                error(problem);
                 return UsageError;
             }
-            (arg == "--fw-version" ? firmwareVersion : stickFirmware) = static_cast<int>(version);
-        } else if (arg == "--log") {
-            log = args[++i];
-        } else if (arg == "--device-number") {
-            deviceNumber = args[++i];
-        } else if (arg == "--fault") {
-            faults.push_back(args[++i]);
-        } else if (arg.empty() || arg[0] == '-' || !path.empty()) {
-            error(kUsage);
-            return UsageError;
-        } else {
-            path = arg;
+            if (sources.count(slot) != 0) {
+                error("slot " + std::to_string(slot) + " is given twice");
+                return UsageError;
+            }
+            sources[slot] = source;
+            start = comma + 1;
         }
-    }
-    if (path.empty()) {
-        error(kUsage);
-        return UsageError;
     }
     if (stickAlone && (!sources.empty() || firmwareVersion)) {
         error("a stick alone has no module: --slots and --fw-version need a module");
@@ -282,17 +274,17 @@ int init(const std::vector<std::string>& args) {
 }
 
 int show(const std::vector<std::string>& args) {
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-        error(kUsage);
-        return UsageError;
-    }
-    const SimStateLoad loaded = SimState::load(args[0]);
+    CommandLine line(kUsage, kHelp);
+    if (const auto done = line.parse(args, 1, 1))
+        return *done;
+    const std::string& path = line.positional()[0];
+    const SimStateLoad loaded = SimState::load(path);
     if (!loaded.state) {
         error(loaded.error);
         return BadInput;
     }
     for (const std::string& warning : loaded.warnings)
-        std::fprintf(stderr, "lumeq-cli: warning: %s: %s\n", args[0].c_str(), warning.c_str());
+        std::fprintf(stderr, "lumeq-cli: warning: %s: %s\n", printable(path).c_str(), warning.c_str());
     const SimState& state = *loaded.state;
 
     const SimStick& stick = state.stick;
@@ -382,11 +374,7 @@ int show(const std::vector<std::string>& args) {
 }
 
 int runSim(const std::vector<std::string>& args) {
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("%s\n%s\n", kUsage, kHelp);
-        return Success;
-    }
-    return runSubcommand(args, {{"init", &init}, {"show", &show}}, "sim", kUsage);
+    return runSubcommand(args, {{"init", &init}, {"show", &show}}, "sim", kUsage, kHelp);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // or the simulator named by LUMEQ_SIMULATOR, through the stick-mode engine the window runs.
 
 #include "cli/command.h"
+#include "cli/commandline.h"
 #include "files/configfile.h"
 #include "files/firmwarecontainer.h"
 #include "files/programmedlog.h"
@@ -118,11 +119,15 @@ std::string versionText(const StickEngine& engine) {
     return engine.stickId()[5] == 0xFF ? "not reported" : "1." + std::to_string(engine.stickId()[5]);
 }
 
+// The command line of a stick command: its --help shows every stick command.
+CommandLine stickLine() {
+    return CommandLine(kUsage, kHelp);
+}
+
 int info(const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        error(kUsage);
-        return UsageError;
-    }
+    CommandLine line = stickLine();
+    if (const auto done = line.parse(args, 0, 0))
+        return *done;
     std::unique_ptr<StickLink> link = openAndRead();
     if (!link)
         return BadInput;
@@ -142,27 +147,23 @@ int info(const std::vector<std::string>& args) {
 }
 
 int read(const std::vector<std::string>& args) {
-    std::string output;
-    std::string name;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if ((args[i] == "-o" || args[i] == "--output") && i + 1 < args.size()) {
-            output = args[++i];
-        } else if (args[i] == "--name" && i + 1 < args.size()) {
-            name = args[++i];
-        } else {
-            error(kUsage);
-            return UsageError;
-        }
-    }
-    if (output.empty()) {
-        error(kUsage);
+    CommandLine line = stickLine();
+    line.value({QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("FILE.qcf"), QStringLiteral("file"))
+        .value({QStringLiteral("name")}, QStringLiteral("TEXT"), QStringLiteral("the file's info text"));
+    if (const auto done = line.parse(args, 0, 0))
+        return *done;
+    const std::string output = line.value(QStringLiteral("output")).value_or(std::string());
+    const std::string name = line.value(QStringLiteral("name")).value_or(std::string());
+    if (output.empty())
+        return line.usageError();
+    const std::optional<QString> outputPath = outputName(output);
+    if (!outputPath)
         return UsageError;
-    }
     std::unique_ptr<StickLink> link = openAndRead();
     if (!link)
         return BadInput;
     const Image configuration(link->memory.begin(), link->memory.begin() + kImageSize);
-    const SaveResult saved = saveConfigFile(QString::fromStdString(output), configuration, name);
+    const SaveResult saved = saveConfigFile(*outputPath, configuration, name);
     if (!saved.ok) {
         error(saved.error);
         return BadInput;
@@ -172,22 +173,12 @@ int read(const std::vector<std::string>& args) {
 }
 
 int write(const std::vector<std::string>& args) {
-    std::string input;
-    bool noLoadCheck = false;
-    for (const std::string& arg : args) {
-        if (arg == "--no-load-check") {
-            noLoadCheck = true;
-        } else if (arg.empty() || arg[0] == '-' || !input.empty()) {
-            error(kUsage);
-            return UsageError;
-        } else {
-            input = arg;
-        }
-    }
-    if (input.empty()) {
-        error(kUsage);
-        return UsageError;
-    }
+    CommandLine line = stickLine();
+    line.flag({QStringLiteral("no-load-check")}, QStringLiteral("write a file whose CRC does not hold"));
+    if (const auto done = line.parse(args, 1, 1))
+        return *done;
+    const std::string& input = line.positional()[0];
+    const bool noLoadCheck = line.isSet(QStringLiteral("no-load-check"));
     const std::optional<ConfigFile> read = readConfiguration(input, noLoadCheck);
     if (!read)
         return BadInput;
@@ -298,18 +289,12 @@ private:
 };
 
 int updateFirmware(const std::vector<std::string>& args) {
-    std::string input;
-    bool sixtyHz = false;
-    for (const std::string& arg : args) {
-        if (arg == "--60hz") {
-            sixtyHz = true;
-        } else if (arg.empty() || arg[0] == '-' || !input.empty()) {
-            error(kUsage);
-            return UsageError;
-        } else {
-            input = arg;
-        }
-    }
+    CommandLine line = stickLine();
+    line.flag({QStringLiteral("60hz")}, QStringLiteral("the 60 Hz firmware"));
+    if (const auto done = line.parse(args, 0, 1))
+        return *done;
+    const std::string input = line.positional().empty() ? std::string() : line.positional()[0];
+    const bool sixtyHz = line.isSet(QStringLiteral("60hz"));
     FirmwareContainer container;
     std::string source;
     bool testContainer = false;
@@ -379,12 +364,8 @@ int updateFirmware(const std::vector<std::string>& args) {
 }
 
 int runStick(const std::vector<std::string>& args) {
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("%s\n%s\n", kUsage, kHelp);
-        return Success;
-    }
     return runSubcommand(args, {{"info", &info}, {"read", &read}, {"write", &write}, {"update-fw", &updateFirmware}},
-                         "stick", kUsage);
+                         "stick", kUsage, kHelp);
 }
 
 } // namespace

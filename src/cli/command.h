@@ -35,8 +35,12 @@ struct Subcommand {
     const char* name;
     int (*run)(const std::vector<std::string>& args);
 };
+// "--help" or "-h" in place of a subcommand prints the usage and the help.
 int runSubcommand(const std::vector<std::string>& args, std::initializer_list<Subcommand> subcommands,
-                  const char* command, const char* usage);
+                  const char* command, const char* usage, const char* help);
+
+// Prints the usage line(s) and the help text below them to stdout.
+void printHelp(const char* usage, const char* help);
 
 // The text with control characters written as \xNN, so that an odd name cannot upset a terminal.
 std::string printable(const std::string& text);

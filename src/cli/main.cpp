@@ -34,11 +34,20 @@ void error(const std::string& message) {
     std::fprintf(stderr, "lumeq-cli: %s\n", message.c_str());
 }
 
+void printHelp(const char* usage, const char* help) {
+    const std::string_view text(help);
+    std::printf("%s\n%s%s", usage, help, text.empty() || text.back() != '\n' ? "\n" : "");
+}
+
 int runSubcommand(const std::vector<std::string>& args, std::initializer_list<Subcommand> subcommands,
-                  const char* command, const char* usage) {
+                  const char* command, const char* usage, const char* help) {
     if (args.empty()) {
         error(usage);
         return UsageError;
+    }
+    if (args[0] == "--help" || args[0] == "-h") {
+        printHelp(usage, help);
+        return Success;
     }
     for (const Subcommand& sub : subcommands) {
         if (args[0] == sub.name)

@@ -1,5 +1,7 @@
 #include "model/crc16.h"
 
+#include <array>
+
 namespace lumeq {
 
 namespace {
@@ -18,19 +20,30 @@ std::uint16_t shiftByte(std::uint16_t shiftRegister, std::uint8_t byte) {
     return shiftRegister;
 }
 
+// The register after eight shifts of a byte that entered at its top (the bitwise direct form, once per
+// possible top byte).
+constexpr std::array<std::uint16_t, 256> makeByteTable() {
+    std::array<std::uint16_t, 256> table{};
+    for (unsigned top = 0; top < 256; ++top) {
+        auto crc = static_cast<std::uint16_t>(top << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000u) != 0 ? static_cast<std::uint16_t>((crc << 1) ^ kPolynomial)
+                                       : static_cast<std::uint16_t>(crc << 1);
+        table[top] = crc;
+    }
+    return table;
+}
+
+constexpr std::array<std::uint16_t, 256> kByteTable = makeByteTable();
+
 } // namespace
 
 std::uint16_t crc16(std::span<const std::uint8_t> data, std::uint16_t register_) {
     // Direct form: each byte enters at the top of the register, so no zero bytes need to follow, and the
-    // register holds the finished CRC after every byte.
+    // register holds the finished CRC after every byte. A byte at a time through the table.
     std::uint16_t crc = register_;
-    for (std::uint8_t byte : data) {
-        crc ^= static_cast<std::uint16_t>(byte << 8);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 0x8000u) != 0 ? static_cast<std::uint16_t>((crc << 1) ^ kPolynomial)
-                                       : static_cast<std::uint16_t>(crc << 1);
-        }
-    }
+    for (std::uint8_t byte : data)
+        crc = static_cast<std::uint16_t>((crc << 8) ^ kByteTable[((crc >> 8) ^ byte) & 0xFFu]);
     return crc;
 }
 

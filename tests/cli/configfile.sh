@@ -74,6 +74,22 @@ run check-two-files 2 "$cli" check "$data/default.qcf" "$data/default.qcf"
 run show-no-arguments 2 "$cli" show
 run show-unknown-option 2 "$cli" show --yaml "$data/default.qcf"
 run show-json-without-file 2 "$cli" show --json
+run show-flag-with-value 2 "$cli" show --json=yes "$data/default.qcf"
+has show-flag-with-value "$err" "usage: lumeq-cli show"
+run show-empty-name 2 "$cli" show ""
+run show-help 0 "$cli" show --help
+has show-help "$out" "usage: lumeq-cli show FILE.qcf"
+run fw-check-help 0 "$cli" fw check -h
+has fw-check-help "$out" "Checks a firmware container"
+
+# Options as the parser takes them: "--option=value", options after the file, and "--" before a file whose
+# name starts with a dash.
+cp "$data/default.qcf" "$tmp/-dash.qcf"
+run dash-name 0 "$cli" show --no-load-check -- "$tmp/-dash.qcf"
+( cd "$tmp" && "$cli" check -- -dash.qcf >"$out" 2>"$err" ) && pass || fail "check -- -dash.qcf"
+has dash-name "$out" "8A1C, holds"
+run report-equals 0 "$cli" report "$data/default.qcf" --output="$tmp/equals.pdf" --project=North
+[ -s "$tmp/equals.pdf" ] && pass || fail "report --output=FILE wrote nothing"
 
 # A name that is not valid UTF-8 (copied from old Windows media) is taken as the file system has it.
 odd="$tmp/$(printf 'Caf\xe9.qcf')"
@@ -85,6 +101,12 @@ has odd-name-show "$out" "Output type:"
 run odd-name-diff 0 "$cli" diff "$odd" "$data/default.qcf"
 run odd-name-report 0 "$cli" report "$odd" -o "$tmp/odd.pdf"
 run odd-name-sim 0 "$cli" sim init "$tmp/odd-sim.ini" --slots "1=$odd:North"
+run odd-name-report-out 0 "$cli" report "$data/default.qcf" -o "$tmp/$(printf 'R\xe9sum\xe9.pdf')"
+[ -s "$tmp/$(printf 'R\xe9sum\xe9.pdf')" ] && pass || fail "report -o: the PDF is not under its name"
+# A configuration cannot be saved under a name that is not UTF-8: refused, nothing written elsewhere.
+LUMEQ_SIMULATOR="$tmp/odd-sim.ini" run odd-name-read-out 2 "$cli" module read --slot 1 -o "$tmp/$(printf 'M\xe9.qcf')"
+has odd-name-read-out "$err" "needs a name in UTF-8"
+[ -z "$(find "$tmp" -name 'M*.qcf')" ] && pass || fail "module read -o: a file was written: $(find "$tmp" -name 'M*.qcf')"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
