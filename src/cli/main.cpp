@@ -2,6 +2,9 @@
 // Exit codes: 0 success, 1 bad input (a file or device that is not right), 2 usage error.
 
 #include "cli/command.h"
+#include "files/nativename.h"
+
+#include <QCommandLineParser>
 
 #include <algorithm>
 #include <cstdio>
@@ -130,24 +133,41 @@ void printUsage(std::FILE* out) {
 
 int main(int argc, char* argv[]) {
     using namespace lumeq::cli;
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        printUsage(stderr);
+    // The options before the command; everything from the command on is the command's.
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show help"));
+    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")}, QStringLiteral("show version"));
+    parser.addOption(help);
+    parser.addOption(version);
+    QStringList arguments{QStringLiteral("lumeq-cli")};
+    for (int i = 1; i < argc; ++i)
+        arguments.append(lumeq::decodeNative(argv[i]));
+    if (!parser.parse(arguments)) {
+        error(parser.errorText().toStdString() + " (see lumeq-cli --help)");
         return UsageError;
     }
-    const std::string& first = args.front();
-    if (first == "--help" || first == "-h" || first == "help") {
+    const QStringList rest = parser.positionalArguments();
+    if (parser.isSet(help) || (!rest.isEmpty() && rest.front() == QLatin1String("help"))) {
         printUsage(stdout);
         return Success;
     }
-    if (first == "--version" || first == "-V") {
+    if (parser.isSet(version)) {
         std::printf("lumeq-cli %s\n", LUMEQ_VERSION_TEXT);
         return Success;
     }
+    if (rest.isEmpty()) {
+        printUsage(stderr);
+        return UsageError;
+    }
+    const std::string first = lumeq::encodeNative(rest.front());
+    std::vector<std::string> args;
+    for (qsizetype i = 1; i < rest.size(); ++i)
+        args.push_back(lumeq::encodeNative(rest[i]));
     for (const auto& command : commands()) {
         if (first == command.name)
-            return command.run(std::vector<std::string>(args.begin() + 1, args.end()));
+            return command.run(args);
     }
-    error("unknown command '" + first + "' (see lumeq-cli --help)");
+    error("unknown command '" + printable(first) + "' (see lumeq-cli --help)");
     return UsageError;
 }
