@@ -107,6 +107,10 @@ def make_files(build_dir):
     write("inifile", "pdf.ini", "; report header\n[header]\nLINE1 = \"Lumeq Lighting, Main Street 1\"\nline2='Caf\xe9 \\ Bar, 2'\n")
     write("inifile", "bom_utf8.ini", b"\xef\xbb\xbf[Header]\nLine1=Stra\xc3\x9fe 5\n[Commands]\n# off\nshowLog=1\nshowLog=0\n")
 
+    write("arguments", "module_write.args", b"write\0--slot\0002\0Caf\xe9.qcf\0--name=North\0--no-load-check")
+    write("arguments", "short_output.args", b"-o\0M\xc3\xa9.qcf\0-oX\0--\0-dash.qcf\0\xee\xbf\xa9")
+    write("arguments", "odd_bytes.args", b"\xc0\xaf\0\xed\xa0\x80\0\xf4\x90\x80\x80\0\xe2\x82\0--slot")
+
     write("simstate", "with_module.ini", sim_state(module=True))
     write("simstate", "stick_alone_faults.ini", sim_state(module=False, faults=True))
     write("simstate", "odd_values.ini", "[stick]\npresent=yes\nInputReportLength=0x40\nDeviceNumber=12 34 56 78\n"
