@@ -3,6 +3,7 @@
 
 #include "cli/command.h"
 #include "files/nativename.h"
+#include "model/hex.h"
 
 #include <QCommandLineParser>
 
@@ -103,9 +104,7 @@ std::optional<ConfigFile> readConfiguration(const std::string& name, bool noLoad
 }
 
 std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
-    return text;
+    return hexText(value, 4);
 }
 
 } // namespace lumeq::cli

@@ -1,7 +1,8 @@
 #include "files/configfile.h"
-#include "files/utf8.h"
 
+#include "files/utf8.h"
 #include "model/crc16.h"
+#include "model/hex.h"
 #include "model/settings.h"
 
 #include <QFile>
@@ -61,19 +62,6 @@ private:
     std::size_t pos_ = 0;
 };
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 // The hex number in characters [first, first + count) of the line, as far as they exist: read up to the
 // first character that is not a hex digit; 0 when there is none. count is at most 4, so the value fits.
 std::uint16_t hexField(std::string_view line, std::size_t first, std::size_t count) {
@@ -89,13 +77,6 @@ std::uint16_t hexField(std::string_view line, std::size_t first, std::size_t cou
         value = value * 16 + static_cast<unsigned>(digit);
     }
     return static_cast<std::uint16_t>(value);
-}
-
-void appendHex(std::string& out, unsigned value, int digits) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
-        out.push_back(kDigits[(value >> shift) & 0xF]);
-    }
 }
 
 // Windows-1252 characters 0x80..0x9F; the five bytes the code page leaves undefined map to the C1

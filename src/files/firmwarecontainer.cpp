@@ -1,6 +1,7 @@
 #include "files/firmwarecontainer.h"
 
 #include "model/crc16.h"
+#include "model/hex.h"
 
 #include <QFile>
 
@@ -39,16 +40,6 @@ std::optional<std::string_view> nextLine(std::string_view text, std::size_t& pos
     return line;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The hex number in characters [first, first + count) of the line, as far as they exist, read up to the
 // first character that is not a hex digit; 0 when there is none. count is at most 4.
 std::uint16_t hexField(std::string_view line, std::size_t first, std::size_t count) {
@@ -62,12 +53,6 @@ std::uint16_t hexField(std::string_view line, std::size_t first, std::size_t cou
         value = value * 16 + static_cast<unsigned>(digit);
     }
     return static_cast<std::uint16_t>(value);
-}
-
-void appendHex(std::string& out, unsigned value, int digits) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-        out.push_back(kDigits[(value >> shift) & 0xF]);
 }
 
 std::optional<std::string> resourceText(const char* path) {

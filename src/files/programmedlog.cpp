@@ -1,6 +1,7 @@
 #include "files/programmedlog.h"
 
 #include "model/crc16.h"
+#include "model/hex.h"
 #include "model/image.h"
 
 #include <QDir>
@@ -59,16 +60,6 @@ std::string escapeField(std::string_view text) {
     return out;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The field's text, or nothing when an escape is not one the writer makes.
 std::optional<std::string> unescapeField(std::string_view text) {
     std::string out;
@@ -96,8 +87,8 @@ std::optional<std::string> unescapeField(std::string_view text) {
         case 'x': {
             if (i + 2 >= text.size())
                 return std::nullopt;
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
+            const int high = hexDigit(text[i + 1]);
+            const int low = hexDigit(text[i + 2]);
             if (high < 0 || low < 0)
                 return std::nullopt;
             out.push_back(static_cast<char>(high * 16 + low));
@@ -168,9 +159,7 @@ std::string programmedModeText(ProgrammedMode mode) {
 std::string programmedCrcText(const ProgrammedRecord& record) {
     if (!record.crc)
         return {};
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(*record.crc));
-    return text;
+    return hexText(*record.crc, 4);
 }
 
 std::string programmedOutcomeText(const ProgrammedRecord& record) {
@@ -241,7 +230,7 @@ std::optional<ProgrammedRecord> parseProgrammedRecord(std::string_view line) {
             return std::nullopt;
         unsigned crc = 0;
         for (char c : fields[4]) {
-            const int digit = hexValue(c);
+            const int digit = hexDigit(c);
             if (digit < 0)
                 return std::nullopt;
             crc = crc * 16 + static_cast<unsigned>(digit);

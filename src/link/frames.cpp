@@ -1,6 +1,7 @@
 #include "link/frames.h"
 
 #include "model/crc16.h"
+#include "model/hex.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -192,9 +193,7 @@ std::optional<StickIdentification> parseStickIdentification(std::span<const std:
 }
 
 std::string hexByte(std::uint8_t value) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", value);
-    return text;
+    return hexText(value, 2);
 }
 
 std::string sendLogLine(const std::string& logText) {

@@ -1,5 +1,7 @@
 #include "link/simstate.h"
 
+#include "model/hex.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -80,16 +82,6 @@ bool parseInteger(std::string_view text, long long min, long long max, long long
         return false;
     out = value;
     return true;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Exactly out.size() bytes of hexadecimal text; blanks between the digits are allowed.
