@@ -18,7 +18,8 @@ using namespace lumeq;
 namespace {
 
 bool hasKeptCharacter(const QString& text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0xEF80 && c.unicode() <= 0xEFFF; });
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= 0xEF80 && c.unicode() <= 0xEFFF; });
 }
 
 } // namespace

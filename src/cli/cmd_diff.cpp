@@ -35,10 +35,6 @@ std::optional<ConfigFile> load(const std::string& name, bool noLoadCheck) {
     return file;
 }
 
-QString fromStd(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 int diff(const std::vector<std::string>& args) {
     CommandLine line(kUsage,
                      "Shows every setting in which two configuration files differ, as `show` words it:\n"
@@ -70,10 +66,10 @@ int diff(const std::vector<std::string>& args) {
     if (asJson) {
         QJsonArray array;
         for (const SettingDifference& d : differences) {
-            array.append(QJsonObject{{QStringLiteral("setting"), fromStd(d.setting)},
-                                     {QStringLiteral("key"), fromStd(d.key)},
-                                     {QStringLiteral("a"), fromStd(d.a)},
-                                     {QStringLiteral("b"), fromStd(d.b)}});
+            array.append(QJsonObject{{QStringLiteral("setting"), QString::fromStdString(d.setting)},
+                                     {QStringLiteral("key"), QString::fromStdString(d.key)},
+                                     {QStringLiteral("a"), QString::fromStdString(d.a)},
+                                     {QStringLiteral("b"), QString::fromStdString(d.b)}});
         }
         std::fputs(QJsonDocument(array).toJson(QJsonDocument::Indented).constData(), stdout);
     } else if (differences.empty()) {

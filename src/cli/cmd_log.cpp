@@ -153,7 +153,8 @@ int runLog(const std::vector<std::string>& args) {
         sinceText = *text;
         since = parseSince(sinceText);
         if (!since) {
-            error("--since takes a date YYYY-MM-DD or a time YYYY-MM-DDTHH:MM[:SS], not '" + printable(sinceText) + "'");
+            error("--since takes a date YYYY-MM-DD or a time YYYY-MM-DDTHH:MM[:SS], not '" + printable(sinceText) +
+                  "'");
             return UsageError;
         }
     }

@@ -27,12 +27,11 @@ std::string limitCharacters(const std::string& text, int count) {
 }
 
 int report(const std::vector<std::string>& args) {
-    CommandLine line(kUsage,
-                     "Writes the PDF report of a configuration file, as the window's PDF button does.\n"
-                     "The header lines come from --header FILE.ini, else from pdf.ini beside lumeq-cli, in\n"
-                     "$XDG_CONFIG_HOME/lumeq-config (~/.config/lumeq-config) or in ../share/lumeq-config\n"
-                     "(/usr/share/lumeq-config for /usr/bin/lumeq-cli), the first one found.\n"
-                     "SOURCE_DATE_EPOCH fixes the creation date and the printed date.\n");
+    CommandLine line(kUsage, "Writes the PDF report of a configuration file, as the window's PDF button does.\n"
+                             "The header lines come from --header FILE.ini, else from pdf.ini beside lumeq-cli, in\n"
+                             "$XDG_CONFIG_HOME/lumeq-config (~/.config/lumeq-config) or in ../share/lumeq-config\n"
+                             "(/usr/share/lumeq-config for /usr/bin/lumeq-cli), the first one found.\n"
+                             "SOURCE_DATE_EPOCH fixes the creation date and the printed date.\n");
     line.value({QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("OUT.pdf"), QStringLiteral("the report"))
         .value({QStringLiteral("project")}, QStringLiteral("NAME"), QStringLiteral("project name"))
         .value({QStringLiteral("luminaire")}, QStringLiteral("TEXT"), QStringLiteral("luminaire"))

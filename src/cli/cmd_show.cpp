@@ -68,36 +68,33 @@ void printText(const std::string& name, const ConfigFile& file, const std::vecto
     }
 }
 
-QString fromStd(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 void printJson(const std::string& name, const ConfigFile& file, const std::vector<SummarySection>& sections) {
     QJsonObject settings;
     for (const auto& section : sections) {
         QJsonObject items;
         for (const auto& item : section.items)
-            items.insert(fromStd(item.key), fromStd(item.value));
+            items.insert(QString::fromStdString(item.key), QString::fromStdString(item.value));
         if (section.hasTable) {
             const auto& columns = section.table.columns;
             QJsonArray steps;
             for (const auto& row : section.table.rows) {
                 QJsonObject step;
                 for (std::size_t c = 0; c < columns.size(); ++c)
-                    step.insert(fromStd(columns[c].key), fromStd(c < row.size() ? row[c] : std::string()));
+                    step.insert(QString::fromStdString(columns[c].key),
+                                QString::fromStdString(c < row.size() ? row[c] : std::string()));
                 steps.append(step);
             }
             items.insert(QStringLiteral("steps"), steps);
         }
-        settings.insert(fromStd(section.key), items);
+        settings.insert(QString::fromStdString(section.key), items);
     }
-    const QJsonObject crc{{QStringLiteral("stored"), fromStd(hex4(file.storedCrc))},
-                          {QStringLiteral("computed"), fromStd(hex4(file.computedCrc))},
+    const QJsonObject crc{{QStringLiteral("stored"), QString::fromStdString(hex4(file.storedCrc))},
+                          {QStringLiteral("computed"), QString::fromStdString(hex4(file.computedCrc))},
                           {QStringLiteral("holds"), file.crcHolds()}};
-    const QJsonObject document{{QStringLiteral("file"), fromStd(name)},
+    const QJsonObject document{{QStringLiteral("file"), QString::fromStdString(name)},
                                {QStringLiteral("format"), QLatin1String(file.oldFormat ? "MEM" : "MMN")},
                                {QStringLiteral("oldFormat"), file.oldFormat},
-                               {QStringLiteral("info"), fromStd(file.info)},
+                               {QStringLiteral("info"), QString::fromStdString(file.info)},
                                {QStringLiteral("crc"), crc},
                                {QStringLiteral("settings"), settings}};
     std::fputs(QJsonDocument(document).toJson(QJsonDocument::Indented).constData(), stdout);

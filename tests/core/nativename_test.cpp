@@ -31,7 +31,10 @@ TEST(NativeName, DecodesTextAndKeepsEveryOtherByte) {
         {"surrogate", "\xED\xA0\x80", QString(kept(0xED)) + kept(0xA0) + kept(0x80), false},
         {"beyond U+10FFFF", "\xF4\x90\x80\x80", QString(kept(0xF4)) + kept(0x90) + kept(0x80) + kept(0x80), false},
         {"cut at the end", "ab\xE2\x82", QStringLiteral("ab") + kept(0xE2) + kept(0x82), false},
-        {"cut before ascii", "\xE2\x82" "a", QString(kept(0xE2)) + kept(0x82) + QStringLiteral("a"), false},
+        {"cut before ascii",
+         "\xE2\x82"
+         "a",
+         QString(kept(0xE2)) + kept(0x82) + QStringLiteral("a"), false},
         // A character of the range that stands for kept bytes is itself kept byte by byte, or it could not
         // be told from the bytes it stands for.
         {"U+EFE9 itself", "\xEE\xBF\xA9", QString(kept(0xEE)) + kept(0xBF) + kept(0xA9), false},
