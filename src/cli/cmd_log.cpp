@@ -21,23 +21,11 @@ namespace {
 
 constexpr const char* kUsage = "usage: lumeq-cli log [--since DATE] [--csv|--json]";
 
-constexpr std::size_t kColumns = 9;
+constexpr std::size_t kColumns = kProgrammedFieldCount;
 constexpr std::array<const char*, kColumns> kHeadings = {"Time",  "Mode",     "Slot",      "Name",   "CRC",
                                                          "Curve", "Firmware", "Read-back", "Outcome"};
 constexpr std::array<const char*, kColumns> kKeys = {"time",  "mode",     "slot",     "name",   "crc",
                                                      "curve", "firmware", "readBack", "outcome"};
-
-std::array<std::string, kColumns> fields(const ProgrammedRecord& record) {
-    return {programmedTimeText(record.time),
-            programmedModeText(record.mode),
-            record.slot > 0 ? std::to_string(record.slot) : std::string(),
-            record.name,
-            programmedCrcText(record),
-            record.curve,
-            record.firmware,
-            record.readBack,
-            programmedOutcomeText(record)};
-}
 
 // Columns are as wide as their longest text, counted in characters (names may hold umlauts).
 std::size_t displayWidth(const std::string& text) {
@@ -51,7 +39,7 @@ void printTable(const std::vector<ProgrammedRecord>& records) {
     for (std::size_t c = 0; c < kColumns; ++c)
         rows.back()[c] = kHeadings[c];
     for (const ProgrammedRecord& record : records) {
-        rows.push_back(fields(record));
+        rows.push_back(programmedFields(record));
         for (std::string& field : rows.back())
             field = printable(field.empty() ? std::string("-") : field);
     }
@@ -96,7 +84,7 @@ void printCsv(const std::vector<ProgrammedRecord>& records) {
         heading[c] = kKeys[c];
     line(heading);
     for (const ProgrammedRecord& record : records)
-        line(fields(record));
+        line(programmedFields(record));
 }
 
 void printJson(const std::vector<ProgrammedRecord>& records) {

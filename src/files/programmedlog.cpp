@@ -24,7 +24,6 @@ namespace lumeq {
 
 namespace {
 
-constexpr std::size_t kFieldCount = 9;
 constexpr char kSeparator = '\t';
 constexpr const char* kFailedPrefix = "failed";
 constexpr const char* kInterruptedPrefix = "interrupted";
@@ -174,18 +173,20 @@ std::string programmedOutcomeText(const ProgrammedRecord& record) {
     return {};
 }
 
+std::array<std::string, kProgrammedFieldCount> programmedFields(const ProgrammedRecord& record) {
+    return {programmedTimeText(record.time),
+            programmedModeText(record.mode),
+            record.slot > 0 ? std::to_string(record.slot) : std::string(),
+            record.name,
+            programmedCrcText(record),
+            record.curve,
+            record.firmware,
+            record.readBack,
+            programmedOutcomeText(record)};
+}
+
 std::string formatProgrammedRecord(const ProgrammedRecord& record) {
-    const std::array<std::string, kFieldCount> fields = {
-        programmedTimeText(record.time),
-        programmedModeText(record.mode),
-        record.slot > 0 ? std::to_string(record.slot) : std::string(),
-        record.name,
-        programmedCrcText(record),
-        record.curve,
-        record.firmware,
-        record.readBack,
-        programmedOutcomeText(record),
-    };
+    const std::array<std::string, kProgrammedFieldCount> fields = programmedFields(record);
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i > 0)
@@ -200,10 +201,10 @@ std::optional<ProgrammedRecord> parseProgrammedRecord(std::string_view line) {
     if (!line.empty() && line.back() == '\n')
         line.remove_suffix(1);
     const std::vector<std::string_view> raw = splitFields(line);
-    if (raw.size() != kFieldCount)
+    if (raw.size() != kProgrammedFieldCount)
         return std::nullopt;
-    std::array<std::string, kFieldCount> fields;
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
+    std::array<std::string, kProgrammedFieldCount> fields;
+    for (std::size_t i = 0; i < kProgrammedFieldCount; ++i) {
         std::optional<std::string> field = unescapeField(raw[i]);
         if (!field)
             return std::nullopt;

@@ -22,6 +22,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -58,6 +59,11 @@ std::string programmedTimeText(const QDateTime& time); // "2024-05-03T14:02:11Z"
 std::string programmedModeText(ProgrammedMode mode);   // "module", "stick"
 std::string programmedCrcText(const ProgrammedRecord& record);
 std::string programmedOutcomeText(const ProgrammedRecord& record); // "ok", "failed: REASON", ...
+
+// Every field of a record as text, in the log's order: time, mode, slot, name, CRC, curve, firmware,
+// read-back, outcome.
+constexpr std::size_t kProgrammedFieldCount = 9;
+std::array<std::string, kProgrammedFieldCount> programmedFields(const ProgrammedRecord& record);
 
 // One record as a line of the log, ending in '\n'.
 std::string formatProgrammedRecord(const ProgrammedRecord& record);
