@@ -2,6 +2,7 @@
 
 #include "link/blockwriter.h"
 #include "link/stickaccess.h"
+#include "model/hex.h"
 
 #include <algorithm>
 #include <chrono>
@@ -57,10 +58,17 @@ std::string stickIdentityText(const StickId& id) {
 std::vector<std::string> memoryDumpLines(std::span<const std::uint8_t> memory) {
     std::vector<std::string> lines;
     lines.emplace_back(kDumpHead);
+    lines.reserve(2 + kStickMemorySize / kDumpRow);
     for (std::size_t row = 0; row < kStickMemorySize; row += kDumpRow) {
-        std::string line = hexByte(static_cast<std::uint8_t>(row)) + ": ";
-        for (std::size_t i = 0; i < kDumpRow; ++i)
-            line += hexByte(byteAt(memory, row + i)) + " ";
+        // Written in place: "00: " and "XX " per byte, one allocation per line.
+        std::string line;
+        line.reserve(4 + 3 * kDumpRow);
+        appendHex(line, static_cast<unsigned>(row), 2);
+        line += ": ";
+        for (std::size_t i = 0; i < kDumpRow; ++i) {
+            appendHex(line, byteAt(memory, row + i), 2);
+            line += ' ';
+        }
         lines.push_back(std::move(line));
     }
     lines.emplace_back(kDumpFoot);
