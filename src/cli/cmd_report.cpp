@@ -6,11 +6,12 @@
 #include "report/harupdfwriter.h"
 #include "report/report.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace lumeq::cli {
@@ -70,8 +71,9 @@ int report(const std::vector<std::string>& args) {
 
     HeaderLines header;
     if (!headerFile.empty()) {
-        if (!QFileInfo(QFile::decodeName(headerFile.c_str())).isFile()) {
-            error(headerFile + ": no such header file");
+        std::error_code noFile;
+        if (!std::filesystem::is_regular_file(std::filesystem::path(headerFile), noFile)) {
+            error(printable(headerFile) + ": no such header file");
             return BadInput;
         }
         header = readHeaderFile(headerFile);

@@ -168,6 +168,8 @@ int init(const std::vector<std::string>& args) {
     if (const auto done = line.parse(args, 1, 1))
         return *done;
     const std::string& path = line.positional()[0];
+    if (!outputName(path))
+        return UsageError;
     const bool stickAlone = line.isSet(QStringLiteral("stick-alone"));
     std::optional<int> firmwareVersion;
     std::optional<int> stickFirmware;

@@ -10,13 +10,6 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 
 namespace lumeq {
@@ -240,32 +233,7 @@ FileBytes readLoadFile(const QString& path) {
 }
 
 FileBytes readLoadFileNative(const std::string& nativeName) {
-    FileBytes result;
-    const std::string name = QFile::decodeName(nativeName.c_str()).toStdString();
-    struct stat info {};
-    if (::stat(nativeName.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        result.error = name + ": is a directory";
-        return result;
-    }
-    const int descriptor = ::open(nativeName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        result.error = name + ": " + std::strerror(errno);
-        return result;
-    }
-    QFile file;
-    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(descriptor);
-        result.error = name + ": " + file.errorString().toStdString();
-        return result;
-    }
-    const QByteArray bytes = file.read(static_cast<qint64>(kLoadFileMaxSize) + 1);
-    if (file.error() != QFileDevice::NoError) {
-        result.error = name + ": " + file.errorString().toStdString();
-        return result;
-    }
-    result.ok = true;
-    result.bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    return result;
+    return readNativeFile(nativeName, kLoadFileMaxSize + 1);
 }
 
 SaveResult saveConfigFile(const QString& path, const Image& image, std::string_view info) {

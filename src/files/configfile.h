@@ -15,6 +15,7 @@
 //
 // Parsing, formatting and the load rule are pure functions; readLoadFile and saveConfigFile touch the disk.
 
+#include "files/nativename.h"
 #include "model/image.h"
 
 #include <QString>
@@ -97,11 +98,6 @@ std::optional<Image> applyConfigFile(const Image& current, const ConfigFile& fil
 
 // The file's bytes (at most kLoadFileMaxSize + 1 of them, enough for parseConfigFile to see a file that
 // is too large), or an error text naming the file and the reason.
-struct FileBytes {
-    bool ok = false;
-    std::string bytes;
-    std::string error;
-};
 FileBytes readLoadFile(const QString& path);
 // The same for a name exactly as the file system has it, byte for byte: a command line hands names over
 // that need not be valid UTF-8 ("Caf\xE9.qcf" from old media) and would not survive a trip through QString.

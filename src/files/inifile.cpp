@@ -1,15 +1,19 @@
 #include "files/inifile.h"
 
+#include "files/nativename.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
+
+#include <filesystem>
+#include <system_error>
 
 namespace lumeq {
 
 namespace {
 
 // Files larger than this are not configuration files; only their beginning is read.
-constexpr qint64 kMaxIniSize = 1 << 20;
+constexpr std::size_t kMaxIniSize = 1 << 20;
 
 QString decode(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -27,13 +31,17 @@ QString composeKey(const QString& section, const QString& key) {
 } // namespace
 
 IniFile IniFile::load(const QString& path) {
-    QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
+    return loadNative(QFile::encodeName(path).toStdString());
+}
+
+IniFile IniFile::loadNative(const std::string& nativeName) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(nativeName), error))
         return {};
-    QFile file(path);
+    const FileBytes file = readNativeFile(nativeName, kMaxIniSize);
     IniFile ini;
-    if (file.open(QIODevice::ReadOnly))
-        ini = parse(file.read(kMaxIniSize));
+    if (file.ok)
+        ini = parse(QByteArray(file.bytes.data(), static_cast<qsizetype>(file.bytes.size())));
     ini.exists_ = true;
     return ini;
 }

@@ -7,6 +7,8 @@
 #include <QHash>
 #include <QString>
 
+#include <string>
+
 namespace lumeq {
 
 class IniFile {
@@ -14,6 +16,8 @@ public:
     // Reads the file; a missing or unreadable file gives an empty IniFile with exists() reporting
     // whether the path names a file at all.
     static IniFile load(const QString& path);
+    // The same for a name exactly as the file system has it, byte for byte (a command-line argument).
+    static IniFile loadNative(const std::string& nativeName);
     static IniFile parse(const QByteArray& content);
 
     bool exists() const { return exists_; }

@@ -1,7 +1,15 @@
 #include "files/nativename.h"
 #include "files/utf8.h"
 
+#include <QFile>
 #include <QList>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lumeq {
 
@@ -54,6 +62,36 @@ bool isPlainText(const QString& text) {
             return false;
     }
     return true;
+}
+
+FileBytes readNativeFile(const std::string& nativeName, std::size_t maxBytes) {
+    FileBytes result;
+    const std::string name = QFile::decodeName(nativeName.c_str()).toStdString();
+    struct stat info {};
+    if (::stat(nativeName.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        result.error = name + ": is a directory";
+        return result;
+    }
+    const int descriptor = ::open(nativeName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        result.missing = errno == ENOENT;
+        result.error = name + ": " + std::strerror(errno);
+        return result;
+    }
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        result.error = name + ": " + file.errorString().toStdString();
+        return result;
+    }
+    const QByteArray bytes = file.read(static_cast<qint64>(maxBytes));
+    if (file.error() != QFileDevice::NoError) {
+        result.error = name + ": " + file.errorString().toStdString();
+        return result;
+    }
+    result.ok = true;
+    result.bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return result;
 }
 
 } // namespace lumeq

@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,16 @@ std::string encodeNative(const QString& text);
 
 // True when the text came from bytes that are valid UTF-8 (no byte had to be kept as U+EF80..U+EFFF).
 bool isPlainText(const QString& text);
+
+// A file's bytes, read by its name exactly as the file system has it (at most `maxBytes` of them), or an
+// error text naming the file and the reason. `missing` tells a file that is not there from one that
+// cannot be read.
+struct FileBytes {
+    bool ok = false;
+    bool missing = false;
+    std::string bytes;
+    std::string error;
+};
+FileBytes readNativeFile(const std::string& nativeName, std::size_t maxBytes);
 
 } // namespace lumeq

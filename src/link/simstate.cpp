@@ -1,9 +1,8 @@
 #include "link/simstate.h"
 
+#include "files/nativename.h"
 #include "model/hex.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
 
@@ -408,30 +407,35 @@ SimStateLoad SimState::fromText(std::string_view text) {
 
 SimStateLoad SimState::load(const std::string& path) {
     SimStateLoad result;
-    const QString fileName = QString::fromStdString(path);
-    const QFileInfo info(fileName);
-    if (!info.exists()) {
+    const FileBytes file = readNativeFile(path, static_cast<std::size_t>(kMaxStateFileSize) + 1);
+    if (file.missing) {
         result.error = "no simulator state file " + path;
         return result;
     }
-    QFile file(fileName);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        result.error = "cannot read " + path + ": " + file.errorString().toStdString();
+    if (!file.ok) {
+        result.error = "cannot read " + file.error;
         return result;
     }
-    const QByteArray bytes = file.read(kMaxStateFileSize + 1);
-    if (bytes.size() > kMaxStateFileSize) {
+    if (file.bytes.size() > static_cast<std::size_t>(kMaxStateFileSize)) {
         result.error = path + " is too large for a simulator state file";
         return result;
     }
-    result = fromText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    result = fromText(file.bytes);
     if (!result.error.empty())
         result.error = path + ": " + result.error;
     return result;
 }
 
 bool SimState::save(const std::string& path, std::string* error) const {
-    QSaveFile file(QString::fromStdString(path));
+    // The file is replaced through QSaveFile, which names files in UTF-8 only: a name in other bytes
+    // would be written as another file.
+    const QString fileName = decodeNative(path);
+    if (!isPlainText(fileName)) {
+        if (error != nullptr)
+            *error = "cannot write " + path + ": a file to be written needs a name in UTF-8";
+        return false;
+    }
+    QSaveFile file(fileName);
     const std::string text = toText();
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||

@@ -7,6 +7,7 @@
 #include "report/logo.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QLocale>
 
 #include <algorithm>
@@ -325,11 +326,12 @@ private:
 
 HeaderLines readHeaderLines(const std::string& programDir) {
     const LookupRoots roots = lookupRoots(QString::fromStdString(programDir));
-    return readHeaderFile(lookupPath(roots, QString::fromLatin1(kPdfIniName), EntryKind::File).toStdString());
+    return readHeaderFile(
+        QFile::encodeName(lookupPath(roots, QString::fromLatin1(kPdfIniName), EntryKind::File)).toStdString());
 }
 
 HeaderLines readHeaderFile(const std::string& iniPath) {
-    const IniFile ini = IniFile::load(QString::fromStdString(iniPath));
+    const IniFile ini = IniFile::loadNative(iniPath);
     HeaderLines lines;
     const QString section = QStringLiteral("Header");
     lines.line1 = ini.value(section, QStringLiteral("Line1"), QString::fromStdString(lines.line1)).toStdString();

@@ -41,7 +41,8 @@ inline constexpr const char* kPdfIniName = "pdf.ini";
 // folder or the installation's (files/lookup.h). A missing file or key gives the default line; a key
 // that is present but empty gives an empty line.
 HeaderLines readHeaderLines(const std::string& programDir);
-// The same from a named INI file (section "Header", keys "Line1" and "Line2").
+// The same from a named INI file (section "Header", keys "Line1" and "Line2"), its name exactly as the
+// file system has it.
 HeaderLines readHeaderFile(const std::string& iniPath);
 
 // The moment a report is made: the time in SOURCE_DATE_EPOCH when that holds a number of seconds

@@ -103,10 +103,25 @@ run odd-name-report 0 "$cli" report "$odd" -o "$tmp/odd.pdf"
 run odd-name-sim 0 "$cli" sim init "$tmp/odd-sim.ini" --slots "1=$odd:North"
 run odd-name-report-out 0 "$cli" report "$data/default.qcf" -o "$tmp/$(printf 'R\xe9sum\xe9.pdf')"
 [ -s "$tmp/$(printf 'R\xe9sum\xe9.pdf')" ] && pass || fail "report -o: the PDF is not under its name"
+# The report's header file and a simulator state file under such names.
+printf '[Header]\r\nLine1=Odd Header Line\r\n' >"$tmp/$(printf 'H\xe9.ini')"
+run odd-name-header 0 "$cli" report "$data/default.qcf" --header "$tmp/$(printf 'H\xe9.ini')" -o "$tmp/header.pdf"
+if command -v pdftotext >/dev/null; then
+    pdftotext "$tmp/header.pdf" "$tmp/header.txt"
+    has odd-name-header "$tmp/header.txt" "Odd Header Line"
+fi
+run missing-header 1 "$cli" report "$data/default.qcf" --header "$tmp/$(printf 'N\xe9.ini')" -o "$tmp/none.pdf"
+has missing-header "$err" "no such header file"
+cp "$tmp/odd-sim.ini" "$tmp/$(printf 'S\xe9.ini')"
+run odd-name-sim-show 0 "$cli" sim show "$tmp/$(printf 'S\xe9.ini')"
+has odd-name-sim-show "$out" "M1"
 # A configuration cannot be saved under a name that is not UTF-8: refused, nothing written elsewhere.
 LUMEQ_SIMULATOR="$tmp/odd-sim.ini" run odd-name-read-out 2 "$cli" module read --slot 1 -o "$tmp/$(printf 'M\xe9.qcf')"
 has odd-name-read-out "$err" "needs a name in UTF-8"
 [ -z "$(find "$tmp" -name 'M*.qcf')" ] && pass || fail "module read -o: a file was written: $(find "$tmp" -name 'M*.qcf')"
+run odd-name-sim-init 2 "$cli" sim init "$tmp/$(printf 'T\xe9.ini')"
+has odd-name-sim-init "$err" "needs a name in UTF-8"
+[ -z "$(find "$tmp" -name 'T*.ini')" ] && pass || fail "sim init: a file was written: $(find "$tmp" -name 'T*.ini')"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
