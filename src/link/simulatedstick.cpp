@@ -1,5 +1,6 @@
 #include "link/simulatedstick.h"
 
+#include "files/nativename.h"
 #include "model/crc16.h"
 
 #include <algorithm>
@@ -39,6 +40,11 @@ std::uint16_t word(std::span<const std::uint8_t> bytes, std::size_t at) {
 SimulatedStick::SimulatedStick(std::string statePath, Clock clock)
     : path_(std::move(statePath)), clock_(std::move(clock)), state_(std::make_unique<SimState>()) {}
 
+std::string SimulatedStick::description() const {
+    std::lock_guard lock(mutex_);
+    return "simulator: " + (lastError_.empty() ? path_ : lastError_);
+}
+
 std::chrono::steady_clock::time_point SimulatedStick::now() const {
     return clock_ ? clock_() : std::chrono::steady_clock::now();
 }
@@ -47,7 +53,12 @@ bool SimulatedStick::findHidDevice(std::uint16_t vendorId, std::uint16_t product
     std::lock_guard lock(mutex_);
     close();
     if (vendorId != kStickVendorId || productId != kStickProductId) {
-        lastError_ = "the simulator only offers the programming stick";
+        lastError_ = "the simulator in " + path_ + " only offers the programming stick";
+        return false;
+    }
+    // The simulator saves what is written to it; a state file it could read but not save would lose that.
+    if (!isPlainText(decodeNative(path_))) {
+        lastError_ = "the simulator state file needs a name in UTF-8: " + path_;
         return false;
     }
     SimStateLoad loaded = SimState::load(path_);

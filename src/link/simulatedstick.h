@@ -60,7 +60,8 @@ public:
     explicit SimulatedStick(std::string statePath, Clock clock = {});
 
     bool libraryLoaded() const override { return true; }
-    std::string description() const override { return "simulator: " + path_; }
+    // "simulator: PATH", after a failed findHidDevice the reason instead (it names the file).
+    std::string description() const override;
 
     // Reads the state file afresh: the stick is found when the file holds a stick that is present.
     // Answers still waiting from before are dropped and the fault counters start again, as when a real

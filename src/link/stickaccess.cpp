@@ -3,7 +3,7 @@
 #include "link/hidapistick.h"
 #include "link/simulatedstick.h"
 
-#include <QString>
+#include <QByteArray>
 
 #include <algorithm>
 #include <chrono>
@@ -23,7 +23,7 @@ StickAccess::Wait StickAccess::waitForReport(std::span<std::uint8_t> buffer, int
 }
 
 std::unique_ptr<StickAccess> createStickAccess() {
-    const QString statePath = qEnvironmentVariable("LUMEQ_SIMULATOR");
+    const QByteArray statePath = qgetenv("LUMEQ_SIMULATOR"); // the file's name byte for byte
     if (!statePath.isEmpty())
         return std::make_unique<SimulatedStick>(statePath.toStdString());
     return std::make_unique<HidapiStick>();

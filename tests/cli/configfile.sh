@@ -115,6 +115,9 @@ has missing-header "$err" "no such header file"
 cp "$tmp/odd-sim.ini" "$tmp/$(printf 'S\xe9.ini')"
 run odd-name-sim-show 0 "$cli" sim show "$tmp/$(printf 'S\xe9.ini')"
 has odd-name-sim-show "$out" "M1"
+# The simulator saves what is written to it, so it takes no state file it could not save under its name.
+LUMEQ_SIMULATOR="$tmp/$(printf 'S\xe9.ini')" run odd-name-simulator 1 "$cli" module info
+has odd-name-simulator "$err" "the simulator state file needs a name in UTF-8"
 # A configuration cannot be saved under a name that is not UTF-8: refused, nothing written elsewhere.
 LUMEQ_SIMULATOR="$tmp/odd-sim.ini" run odd-name-read-out 2 "$cli" module read --slot 1 -o "$tmp/$(printf 'M\xe9.qcf')"
 has odd-name-read-out "$err" "needs a name in UTF-8"

@@ -398,6 +398,31 @@ TEST_F(SimulatedStickFile, NothingIsAnsweredWhileTheStickIsNotOpen) {
     EXPECT_FALSE(stick.readData(report));
 }
 
+// A stick that is not found says why, for "no programming stick found (...)"; a state file under a name
+// that is not UTF-8 is not used at all, as the simulator could not save what is written to it.
+TEST_F(SimulatedStickFile, NotFoundSaysWhy) {
+    const std::string odd = path() + "\xE9"; // a good state file under a Latin-1 name
+    save(SimState::stickAlone());
+    ASSERT_EQ(std::rename(path().c_str(), odd.c_str()), 0);
+    SimState absent = SimState::stickAlone();
+    absent.stick.present = false;
+    save(absent);
+
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {path() + ".missing", "no simulator state file"},
+        {path(), "no stick in"},
+        {odd, "needs a name in UTF-8"},
+    };
+    for (const auto& c : cases) {
+        SimulatedStick stick(c.path);
+        EXPECT_FALSE(stick.findHidDevice(kStickVendorId, kStickProductId)) << c.path;
+        EXPECT_NE(stick.description().find(c.reason), std::string::npos) << stick.description();
+    }
+}
+
 TEST_F(SimulatedStickFile, FactoryChoosesTheSimulatorByEnvironment) {
     const QByteArray saved = qgetenv("LUMEQ_SIMULATOR");
     const bool wasSet = qEnvironmentVariableIsSet("LUMEQ_SIMULATOR");
