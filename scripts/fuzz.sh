@@ -67,7 +67,8 @@ for target in "${targets[@]}"; do
     fi
     corpus="$build/corpus/$target"
     artifacts="$build/artifacts/$target"
-    log="$build/logs/$target.log"
+    # A log of its own per run, so that two runs of one target can share the corpus (one on each core).
+    log="$build/logs/$target-$(date -u +%Y%m%dT%H%M%SZ)-$$.log"
     mkdir -p "$corpus" "$artifacts"
     inputs=("$corpus" "fuzz/corpus/$target")
     [ -d "fuzz/regressions/$target" ] && inputs+=("fuzz/regressions/$target")
