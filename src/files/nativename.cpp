@@ -32,8 +32,13 @@ QString decodeNative(std::string_view bytes) {
         const std::size_t start = pos;
         const std::optional<char32_t> c = nextUtf8(bytes, pos);
         if (c && !isKept(*c)) {
-            const char32_t one[1] = {*c};
-            text.append(QString::fromUcs4(one, 1));
+            // Appended as it is: QString::fromUcs4 would drop a U+FEFF (byte-order mark) at its start.
+            if (QChar::requiresSurrogates(*c)) {
+                text.append(QChar(QChar::highSurrogate(*c)));
+                text.append(QChar(QChar::lowSurrogate(*c)));
+            } else {
+                text.append(QChar(static_cast<char16_t>(*c)));
+            }
             continue;
         }
         // Not text, or a character that stands for a kept byte: each byte on its own.
