@@ -57,8 +57,8 @@ std::string stickIdentityText(const StickId& id) {
 
 std::vector<std::string> memoryDumpLines(std::span<const std::uint8_t> memory) {
     std::vector<std::string> lines;
-    lines.emplace_back(kDumpHead);
     lines.reserve(2 + kStickMemorySize / kDumpRow);
+    lines.emplace_back(kDumpHead);
     for (std::size_t row = 0; row < kStickMemorySize; row += kDumpRow) {
         // Written in place: "00: " and "XX " per byte, one allocation per line.
         std::string line;
