@@ -48,7 +48,7 @@ constexpr const char* kHelp =
     "--device-number its device number (8 hexadecimal digits).\n"
     "--fault sets a fault of the [Faults] section (NoAnswer, LoseAnswersAfter, ConfirmStatus,\n"
     "ConfirmAddressOffset, ConfirmFaultAddress, DelayPerReportMs, NoAnswerAfter, RefuseBlockAddress,\n"
-    "RefuseWrites, BadReadCrc, RefuseFirmwareFrame, UnplugAfter); it may be repeated.\n"
+    "StoreDiffersAddress, RefuseWrites, BadReadCrc, RefuseFirmwareFrame, UnplugAfter); it may be repeated.\n"
     "sim show prints the stick, the control block and the slots of a state file.\n"
     "Point LUMEQ_SIMULATOR at the file to use it in place of the stick.";
 
@@ -311,6 +311,8 @@ int show(const std::vector<std::string>& args) {
         faults += " DelayPerReportMs=" + std::to_string(f.delayPerReportMs);
     if (f.refuseBlockAddress >= 0)
         faults += " RefuseBlockAddress=0x" + hex4(static_cast<unsigned>(f.refuseBlockAddress));
+    if (f.storeDiffersAddress >= 0)
+        faults += " StoreDiffersAddress=0x" + hex4(static_cast<unsigned>(f.storeDiffersAddress));
     if (f.refuseWrites != 0)
         faults += " RefuseWrites=" + std::to_string(f.refuseWrites);
     if (f.badReadCrc != 0)

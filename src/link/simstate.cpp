@@ -284,6 +284,8 @@ private:
             readNumber(key, value, 0, 60'000, faults.delayPerReportMs);
         else if (name == "refuseblockaddress")
             readNumber(key, value, -1, 0xFFFF, faults.refuseBlockAddress);
+        else if (name == "storediffersaddress")
+            readNumber(key, value, -1, 0xFFFF, faults.storeDiffersAddress);
         else if (name == "refusewrites")
             readNumber(key, value, 0, 1'000'000, faults.refuseWrites);
         else if (name == "badreadcrc")
@@ -380,6 +382,8 @@ std::string SimState::toText() const {
     text += "DelayPerReportMs=" + std::to_string(faults.delayPerReportMs) + "\n";
     text += "# Module: the block written at this address is refused (-1: none)\n";
     text += "RefuseBlockAddress=" + std::to_string(faults.refuseBlockAddress) + "\n";
+    text += "# Module: the block written at this address is confirmed but kept with byte 2 inverted (-1: none)\n";
+    text += "StoreDiffersAddress=" + std::to_string(faults.storeDiffersAddress) + "\n";
     text += "# Stick alone: refused write frames, read answers with a wrong CRC, the refused firmware frame\n";
     text += "# (0: none), output reports before the stick is unplugged (-1: never)\n";
     text += "RefuseWrites=" + std::to_string(faults.refuseWrites) + "\n";

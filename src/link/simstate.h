@@ -10,7 +10,7 @@
 //                    ReceivedFirmwareBytes, ReceivedFirmwareCrc (what the last firmware update delivered)
 //   [Module]         Present
 //   [Faults]         NoAnswer, NoAnswerAfter, LoseAnswersAfter, ConfirmStatus, ConfirmAddressOffset,
-//                    ConfirmFaultAddress, DelayPerReportMs, RefuseBlockAddress, RefuseWrites, BadReadCrc,
+//                    ConfirmFaultAddress, DelayPerReportMs, RefuseBlockAddress, StoreDiffersAddress, RefuseWrites, BadReadCrc,
 //                    RefuseFirmwareFrame, UnplugAfter
 //   [StickMemory]    rows "00=FF FF ..." of 16 bytes, addresses 00 to F0
 //   [ModuleMemory]   rows "FF80=8A 65 ..." of 16 bytes; rows not listed hold FF
@@ -93,6 +93,9 @@ struct SimFaults {
     // The module confirms the write of the block at this address with status 0 and does not store it
     // (for instance 0x0200, the first firmware block); -1: none.
     int refuseBlockAddress = -1;
+    // The module confirms the write of the block at this address but keeps byte 2 of it inverted, so that
+    // only reading the block back shows the fault; -1: none.
+    int storeDiffersAddress = -1;
     // Stick alone: the first N write memory and write EE frames since the stick was found are refused
     // (B2 55, B2 57).
     int refuseWrites = 0;

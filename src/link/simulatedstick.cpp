@@ -198,6 +198,8 @@ void SimulatedStick::receiveBlockData(std::span<const std::uint8_t> report) {
     const std::uint16_t address = *incomingAddress_;
     incomingAddress_.reset();
     const bool refused = state_->faults.refuseBlockAddress == address;
+    if (state_->faults.storeDiffersAddress == address)
+        incoming_[2] = static_cast<std::uint8_t>(~incoming_[2]);
     if (!refused)
         state_->setModuleBytes(address, incoming_);
     incoming_.clear();

@@ -28,7 +28,8 @@
 // are lost; the devices still act), ConfirmStatus and ConfirmAddressOffset (what confirmations say: a
 // negative one, or one naming another block; the block is stored all the same), ConfirmFaultAddress (the
 // two apply to that block's confirmation only), RefuseBlockAddress (the block at that address is refused
-// and not stored), DelayPerReportMs (each answer becomes readable that long after the one before, measured
+// and not stored), StoreDiffersAddress (the block at that address is confirmed but kept with its byte 2
+// inverted: only a read-back finds it), DelayPerReportMs (each answer becomes readable that long after the one before, measured
 // on a steady clock), RefuseWrites, BadReadCrc, RefuseFirmwareFrame (stick alone) and UnplugAfter (the
 // stick is pulled out right after it took that many output reports: that report is neither acted on nor
 // answered, the state file says Present=false, and reading reports the stick lost).

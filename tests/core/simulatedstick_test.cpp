@@ -97,6 +97,7 @@ SimState everyFieldChanged() {
     state.stick.receivedFirmwareBytes = 6264;
     state.stick.receivedFirmwareCrc = 0xBEEF;
     state.faults.refuseBlockAddress = 0x0280;
+    state.faults.storeDiffersAddress = 0x8000;
     state.faults.refuseWrites = 3;
     state.faults.badReadCrc = 2;
     state.faults.refuseFirmwareFrame = 8;
@@ -1157,6 +1158,21 @@ TEST_F(SimulatedStickFile, RefusedBlockAddress) {
     EXPECT_EQ(writeBlock(*stick, 0x0280, patternedBlock(2)), lumeq::BlockWriteOutcome::Refused);
     EXPECT_EQ(stick->state().module.memory[0x0280], 0xFF);
     EXPECT_NE(stick->state().module.memory[0x0200], 0xFF);
+}
+
+// StoreDiffersAddress: the block is confirmed, but what the module keeps differs in byte 2 only.
+TEST_F(SimulatedStickFile, BlockConfirmedButStoredDifferently) {
+    SimState state = SimState::withModule();
+    state.faults.storeDiffersAddress = 0x4000;
+    auto stick = foundStick(state);
+    const lumeq::Block block = patternedBlock(3);
+    EXPECT_EQ(writeBlock(*stick, 0x4000, block), lumeq::BlockWriteOutcome::Confirmed);
+    EXPECT_EQ(writeBlock(*stick, 0x8000, block), lumeq::BlockWriteOutcome::Confirmed);
+    const auto& memory = stick->state().module.memory;
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        EXPECT_EQ(memory[0x8000 + i], block[i]) << i;
+        EXPECT_EQ(memory[0x4000 + i], i == 2 ? static_cast<std::uint8_t>(~block[i]) : block[i]) << i;
+    }
 }
 
 } // namespace
