@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <optional>
+
 namespace lumeq {
 
 QString WidgetDialogs::openFile(const QString& title, const QStringList& filters) {
@@ -32,8 +34,64 @@ QString WidgetDialogs::saveFile(const QString& title, const QString& filter, con
     return dialog.selectedFiles().first();
 }
 
+namespace {
+
+// A box titled with the program's name in full: its text is given room enough that the title is not cut.
+void giveRoom(QMessageBox& box) {
+    box.setStyleSheet(QStringLiteral("QLabel { min-width: 300px; }"));
+}
+
+// A Yes/No box whose default button is No; true for Yes.
+bool askDefaultNo(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& detail,
+                  std::optional<QPoint> position) {
+    QMessageBox box(icon, QApplication::applicationName(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setInformativeText(detail);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    giveRoom(box);
+    if (position)
+        box.move(*position);
+    const bool yes = box.exec() == QMessageBox::Yes;
+    if (!yes)
+        QApplication::beep();
+    return yes;
+}
+
+} // namespace
+
+void Dialogs::message(const QString& text, const QString& detail) {
+    message(detail.isEmpty() ? text : text + QStringLiteral("\n\n") + detail);
+}
+
+bool Dialogs::confirmDefaultNo(const QString& text, const QString& detail) {
+    return confirm(detail.isEmpty() ? text : text + QStringLiteral("\n\n") + detail);
+}
+
+bool Dialogs::warningQuestionDefaultNo(const QString& text, const QString& detail) {
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return confirmDefaultNo(shown, detail);
+}
+
 void WidgetDialogs::message(const QString& text) {
     QMessageBox::information(parent_, QApplication::applicationName(), text, QMessageBox::Ok);
+}
+
+void WidgetDialogs::message(const QString& text, const QString& detail) {
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, parent_);
+    box.setInformativeText(detail);
+    giveRoom(box);
+    box.exec();
+}
+
+bool WidgetDialogs::confirmDefaultNo(const QString& text, const QString& detail) {
+    return askDefaultNo(parent_, QMessageBox::Question, text, detail, std::nullopt);
+}
+
+bool WidgetDialogs::warningQuestionDefaultNo(const QString& text, const QString& detail) {
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return askDefaultNo(parent_, QMessageBox::Warning, shown, detail, QPoint(350, 400));
 }
 
 bool WidgetDialogs::confirm(const QString& text) {
