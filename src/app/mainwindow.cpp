@@ -99,7 +99,9 @@ MainWindow::MainWindow(std::unique_ptr<StickAccess> stick, QString programDir, Q
 }
 
 MainWindow::~MainWindow() {
-    // Nobody reads the stick any more, before the sessions and the stick go.
+    // A write still going on ends (logged as interrupted), and nobody reads the stick any more, before the
+    // sessions and the stick go.
+    moduleSession_->stopReading();
     pump_.reset();
     setBusyCursor(false);
 }
@@ -198,6 +200,18 @@ void MainWindow::buildWidgets() {
     iFW->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgb(0, 128, 128); font-weight: bold; "
                                       "border-radius: 3px; }"));
     iFW->hide();
+
+    // The status line: what the last write did, and the firmware the next Transfer takes along.
+    // It sits in the free corner right of the control input and the relay, a few lines high.
+    lStatus = new QLabel(central);
+    lStatus->setObjectName(QStringLiteral("lStatus"));
+    lStatus->setGeometry(880, 236, 152, 136);
+    lStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lStatus->setTextFormat(Qt::PlainText);
+    lStatus->setWordWrap(true);
+    QFont statusFont = lStatus->font();
+    statusFont.setPointSizeF(statusFont.pointSizeF() * 0.9);
+    lStatus->setFont(statusFont);
 
     // The stick's operating log (stick mode, -showLog).
     gbLog = new QGroupBox(QStringLiteral("Log"), central);
@@ -408,6 +422,8 @@ void MainWindow::formActivate() {
         // The built-in firmware: always in stick mode, in module mode unless -skipFW.
         if (usbStick || !options_.skipFW)
             loadRes();
+        if (!usbStick)
+            moduleSession_->updateStatusLine();
     }
 
     editors_->startUp();
@@ -421,8 +437,22 @@ void MainWindow::formActivate() {
     }
 }
 
+void MainWindow::showProgress(int done, int total) {
+    if (total <= 0) {
+        pbFWUpdate->hide();
+        return;
+    }
+    pbFWUpdate->setMaximum(total);
+    pbFWUpdate->setValue(done);
+    pbFWUpdate->show();
+}
+
+void MainWindow::setStatusLine(const QString& text) {
+    lStatus->setText(text);
+}
+
 void MainWindow::reportsWaiting() {
-    if (moduleSession_->reading())
+    if (moduleSession_->reading() || moduleSession_->writing())
         moduleSession_->reportsWaiting();
     else if (stickSession_)
         stickSession_->reportsWaiting();
@@ -466,6 +496,8 @@ void MainWindow::loadFirmwareFile(const std::string& text) {
     }
     if (result.icon)
         showFirmwareIcon(QString::fromStdString(result.icon->hint));
+    if (!demo && !usbStick)
+        moduleSession_->updateStatusLine();
 }
 
 void MainWindow::Timer2Timer() {

@@ -147,6 +147,8 @@ private:
     void showSixtyHzLabel(bool shown) override;
     void dropCurveChoice() override;
     void restart(const QStringList& arguments) override { selfRestart(arguments); }
+    void showProgress(int done, int total) override;
+    void setStatusLine(const QString& text) override;
 
     void buildWidgets();
     QPushButton* action(Action which) const { return actions_[static_cast<std::size_t>(which)]; }
@@ -226,6 +228,7 @@ private:
     QLabel* lOverT = nullptr;
     QLabel* lMaxT = nullptr;
     QLabel* iFW = nullptr;
+    QLabel* lStatus = nullptr;
 };
 
 } // namespace lumeq

@@ -3,12 +3,15 @@
 #include "app/dialogs.h"
 #include "files/programmedlog.h"
 #include "link/blockwriter.h"
+#include "link/modulejobrunner.h"
+#include "link/modulejobs.h"
 #include "link/reportpump.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
 
 #include <QEventLoop>
 #include <QPushButton>
+#include <QTime>
 #include <QTimer>
 
 namespace lumeq {
@@ -70,6 +73,7 @@ bool ModuleSession::stickPresent() {
 
 ModuleReadOutcome ModuleSession::readModule(const ReadTiming& timing, int inReportLength, ReportPump& pump) {
     inReportLength_ = inReportLength;
+    readTiming_ = timing;
     ModuleReadSequence read(timing.maxPass);
     QEventLoop loop;
     read_ = &read;
@@ -82,7 +86,6 @@ ModuleReadOutcome ModuleSession::readModule(const ReadTiming& timing, int inRepo
     loop.exec();
     Timer1->stop();
     read_ = nullptr;
-    pump_ = nullptr;
     loop_ = nullptr;
     const ModuleContents& contents = read.contents();
     // In module mode nothing more is read this way: a Transfer waits for its confirmations itself.
@@ -98,7 +101,15 @@ ModuleReadOutcome ModuleSession::readModule(const ReadTiming& timing, int inRepo
     return contents.outcome;
 }
 
+bool ModuleSession::writing() const {
+    return runner_ && runner_->running();
+}
+
 void ModuleSession::reportsWaiting() {
+    if (writing()) {
+        runner_->reportsWaiting();
+        return;
+    }
     if (!read_ || !pump_)
         return;
     // Only while a block is awaited: reports after it (a stick's identification) stay in the pump.
@@ -127,6 +138,8 @@ void ModuleSession::follow(const ModuleReadSequence::Step& step) {
 void ModuleSession::stopReading() {
     if (loop_)
         loop_->quit();
+    if (runner_)
+        runner_->interrupt("the program was closed before the write ended");
 }
 
 void ModuleSession::fillSlots(const ModuleContents& contents) {
@@ -138,6 +151,7 @@ void ModuleSession::fillSlots(const ModuleContents& contents) {
         return; // nothing is known about the slots: the buttons keep their design look
     for (int n = 1; n <= kSlotCount; ++n)
         showSlotButton(n);
+    lastWrite_ = lastWriteText();
     FirmwareState& firmware = host_.firmware();
     firmware.fwUpdatePending = false;
     if (contents.directory.firmware.valid) {
@@ -214,6 +228,8 @@ void ModuleSession::slotClick(int slot) {
         host_.setInfoText(QString::fromStdString(memory.mString));
     host_.redraw();
     host_.setFormDisabled(false);
+    slotOpen_ = true;
+    updateStatusLine();
 }
 
 void ModuleSession::bMemCancelClick() {
@@ -226,10 +242,16 @@ void ModuleSession::bMemCancelClick() {
     // its look until the next run reads the module afresh.)
     controlBlock_ = controlBlockAsRead_;
     host_.dropCurveChoice();
+    slotOpen_ = false;
+    updateStatusLine();
 }
 
 void ModuleSession::bMemClearClick() {
-    if (host_.dialogs().confirm(QString::fromLatin1(kConfirmText)))
+    const QString detail =
+        QStringLiteral("Default replaces the configuration of M%1 in this window with the default settings and gives "
+                       "up the slot's name; the module keeps what it holds until the next Transfer.")
+            .arg(selectedSlot_);
+    if (host_.dialogs().confirmDefaultNo(QString::fromLatin1(kConfirmText), detail))
         clearMemory();
 }
 
@@ -251,99 +273,170 @@ void ModuleSession::clearMemory() {
     host_.redraw();
 }
 
+bool ModuleSession::firmwareGoesAlong() {
+    const FirmwareState& firmware = host_.firmware();
+    if (!firmware.fwUpdatePending || !firmware.hasImage())
+        return false;
+    const int from = firmware.moduleFwVersion;
+    if (from == 0 || firmware.fwVersion >= from)
+        return true;
+    const QString text = QStringLiteral("Transfer would also write firmware 1.%1 into the module, which has firmware 1.%2.")
+                             .arg(firmware.fwVersion)
+                             .arg(from);
+    const QString detail = QStringLiteral("1.%1 is older than the module's firmware 1.%2. Yes writes the older firmware "
+                                          "with the configuration; No writes the configuration alone.")
+                               .arg(firmware.fwVersion)
+                               .arg(from);
+    return host_.dialogs().warningQuestionDefaultNo(text, detail);
+}
+
 void ModuleSession::bMemStoreClick() {
+    if (writing())
+        return;
     if (!stickPresent()) {
         host_.dialogs().message(fromStd(kUsbErrorMessage));
+        return;
+    }
+    const bool withFirmware = firmwareGoesAlong();
+    // The working image keeps the levels as the user wants them: the curve corrects a copy, which is what
+    // goes to the module.
+    SlotWriteRequest request;
+    request.transfer.image = host_.image();
+    if (correctForModule(request.transfer.image, host_.curves()))
+        request.curveName = host_.curveName().toStdString();
+    request.transfer.controlBlock = controlBlock_;
+    request.transfer.controlBlockRead = controlBlockRead_;
+    request.transfer.slot = selectedSlot_;
+    request.transfer.info = host_.infoText().toStdString();
+    request.readBack = {readTiming_.passMs, readTiming_.maxPass};
+    FirmwareState& firmware = host_.firmware();
+    if (withFirmware)
+        request.transfer.firmware = FirmwareToWrite{firmware.image(), firmware.fwLength, firmware.fwVersion};
+    SlotWritePlan planned = planSlotWrite(request);
+    if (!planned.job) {
+        host_.dialogs().message(QStringLiteral("Nothing was written."), QString::fromStdString(planned.error));
         return;
     }
     host_.hideActionButtons();
     host_.setFormDisabled(true);
     host_.setBusyCursor(true);
+    if (!runner_)
+        runner_ = std::make_unique<ModuleJobRunner>(stick_, *pump_);
+    host_.setStatusLine(QStringLiteral("Transfer: writing M%1...").arg(selectedSlot_));
+    // The bar counts the blocks when firmware goes along (the slot and the control block alone are two).
+    ModuleJobRunner::Progress progress;
+    if (withFirmware)
+        progress = [this](int done, int total) { host_.showProgress(done, total); };
+    runner_->start(std::move(planned.job), static_cast<std::size_t>(inReportLength_), std::move(progress),
+                   [this, withFirmware](const ModuleJobResult& result) { transferEnded(result, withFirmware); });
+}
 
-    const bool curveApplied = correctForModule(host_.image(), host_.curves());
-    TransferRequest request;
-    request.controlBlock = controlBlock_;
-    request.controlBlockRead = controlBlockRead_;
-    request.slot = selectedSlot_;
-    request.image = host_.image();
-    request.info = host_.infoText().toStdString();
-    FirmwareState& firmware = host_.firmware();
-    if (firmware.fwUpdatePending && firmware.hasImage())
-        request.firmware = FirmwareToWrite{firmware.image(), firmware.fwLength, firmware.fwVersion};
-    const TransferPlanResult planned = planTransfer(request);
-    if (!planned.plan) {
-        host_.setBusyCursor(false);
-        host_.dialogs().message(QString::fromStdString(planned.error));
-        showSlotBar();
+void ModuleSession::transferEnded(const ModuleJobResult& result, bool withFirmware) {
+    host_.showProgress(0, 0);
+    host_.setBusyCursor(false);
+    const QString when = QTime::currentTime().toString(QStringLiteral("HH:mm"));
+    if (!result.logError.empty())
+        host_.dialogs().message(QStringLiteral("This Transfer could not be added to the log of programmed modules."),
+                                QString::fromStdString(result.logError));
+    // The configuration is in the module and reads back as written, the firmware aside.
+    const bool configurationKept = result.ok || (result.firmwareFailed && result.record.readBack == "identical");
+    if (!configurationKept) {
+        // Nothing is lost: the slot stays chosen with the edits as they were, for another Transfer or Save.
+        lastWrite_ = QStringLiteral("%1 Transfer to M%2 failed: %3")
+                         .arg(when)
+                         .arg(selectedSlot_)
+                         .arg(QString::fromStdString(result.message));
+        updateStatusLine();
+        host_.dialogs().message(QString::fromStdString(result.message), QString::fromStdString(result.detail()));
+        host_.showActionButtons();
+        host_.setFormDisabled(false);
         return;
     }
-    // Every Transfer goes into the log of programmed modules, whatever its outcome. The window reads the
-    // module afresh after its restart but compares nothing, so there is no read-back to record.
-    ProgrammedRecord record;
-    record.time = programmedNow();
-    record.mode = ProgrammedMode::Module;
-    record.slot = selectedSlot_;
-    record.name = request.info;
-    record.crc = configurationCrc(request.image);
-    if (curveApplied)
-        record.curve = host_.curveName().toStdString();
-    if (request.firmware)
-        record.firmware = "1." + std::to_string(request.firmware->version);
-    TransferRun run(*planned.plan);
-    // Each block waits up to about a second for its confirmation, taking it the moment it comes; the
-    // window takes no events meanwhile.
-    const TransferResult result = runTransfer(stick_, run, static_cast<std::size_t>(inReportLength_), kWaitOnDevice);
-    if (!result.ok) {
-        record.outcome = ProgrammedOutcome::Failed;
-        const QString address = QStringLiteral("%1").arg(result.failedAddress, 4, 16, QLatin1Char('0')).toUpper();
-        record.reason = transferErrorMessage(result.errorCode) + " (" + blockWriteOutcomeText(result.failure) +
-                        " at address " + address.toStdString() + ")";
-    } else if (result.firmwareFailed) {
-        record.outcome = ProgrammedOutcome::Failed;
-        record.reason = transferErrorMessage(kFirmwareError) + " (the firmware descriptor keeps its old record)";
-    }
-    const ProgrammedLogAppend logged = appendProgrammedRecord(programmedLogPath(), record);
-    if (!logged.ok)
-        host_.dialogs().message(QStringLiteral("This Transfer could not be added to the log of programmed "
-                                               "modules: ") +
-                                QString::fromStdString(logged.error));
     if (result.firmwareFailed) {
-        // The firmware descriptor keeps the old record and the update stays due; the control block follows.
-        host_.dialogs().message(fromStd(transferErrorMessage(kFirmwareError)));
-    } else if (result.ok && result.firmwareWritten) {
+        // The firmware descriptor keeps the old record and the update stays due.
+        host_.dialogs().message(QString::fromStdString(result.message), QString::fromStdString(result.detail()));
+    } else if (withFirmware) {
+        FirmwareState& firmware = host_.firmware();
         firmware.fwImage.clear();
         firmware.fwUpdatePending = false;
     }
-    if (!result.ok) {
-        transferError(result.errorCode);
-        return;
-    }
-    controlBlock_ = result.controlBlockWritten;
+    if (result.controlBlockWritten)
+        controlBlock_ = *result.controlBlockWritten;
     host_.showActionButtons();
     host_.setFormDisabled(false);
-    host_.setBusyCursor(false);
     host_.restart(transferRestartArgs(options_, host_.curves().curveIndex));
 }
 
-void ModuleSession::transferError(const std::string& code) {
-    host_.setBusyCursor(false);
-    host_.dialogs().message(fromStd(transferErrorMessage(code)));
-    showSlotBar();
-    host_.hideActionButtons();
-    // The interlock stays set: a slot has to be chosen again.
-}
-
 void ModuleSession::bEraseClick() {
+    if (writing())
+        return;
     if (!stickPresent()) {
         host_.dialogs().message(fromStd(kUsbErrorMessage));
         return;
     }
     if (!controlBlockRead_)
         return; // a module that did not answer is not erased blindly
-    if (!host_.dialogs().confirm(QString::fromLatin1(kConfirmText)))
+    if (!host_.dialogs().confirmDefaultNo(
+            QString::fromLatin1(kConfirmText),
+            QStringLiteral("Erase ALL wipes all four slots and the directory of this module, its firmware "
+                           "record included. It cannot be undone.")))
         return;
-    eraseModule(stick_);
+    host_.hideActionButtons();
+    host_.setFormDisabled(true);
+    host_.setBusyCursor(true);
+    if (!runner_)
+        runner_ = std::make_unique<ModuleJobRunner>(stick_, *pump_);
+    runner_->start(eraseJob({readTiming_.passMs, readTiming_.maxPass}), static_cast<std::size_t>(inReportLength_), {},
+                   [this](const ModuleJobResult& result) { eraseEnded(result); });
+}
+
+void ModuleSession::eraseEnded(const ModuleJobResult& result) {
+    host_.setBusyCursor(false);
+    if (!result.logError.empty())
+        host_.dialogs().message(QStringLiteral("This erase could not be added to the log of programmed modules."),
+                                QString::fromStdString(result.logError));
+    if (!result.ok)
+        host_.dialogs().message(QString::fromStdString(result.message), QString::fromStdString(result.detail()));
+    // The module is read afresh in any case: what it holds now is what the next run shows.
+    host_.showActionButtons();
+    host_.setFormDisabled(false);
     host_.restart(options_.restartArgs);
+}
+
+QString ModuleSession::lastWriteText() const {
+    const ProgrammedLogRead log = readProgrammedLog(programmedLogPath());
+    if (!log.ok || log.log.records.empty())
+        return {};
+    const ProgrammedRecord& last = log.log.records.back();
+    constexpr int kRecentSeconds = 10 * 60;
+    if (last.mode != ProgrammedMode::Module || last.time.secsTo(QDateTime::currentDateTimeUtc()) > kRecentSeconds)
+        return {};
+    const QString when = last.time.toLocalTime().toString(QStringLiteral("HH:mm"));
+    const QString name = QString::fromStdString(last.name);
+    QString what = last.slot > 0 ? QStringLiteral("Transfer to M%1").arg(last.slot) : QStringLiteral("Erase ALL");
+    if (last.slot > 0 && !name.isEmpty())
+        what += QStringLiteral(" \"%1\"").arg(name.trimmed());
+    if (last.outcome == ProgrammedOutcome::Ok) {
+        const QString readBack = QString::fromStdString(last.readBack);
+        return QStringLiteral("%1 %2: done, read back %3").arg(when, what, readBack);
+    }
+    return QStringLiteral("%1 %2: %3").arg(when, what, QString::fromStdString(programmedOutcomeText(last)));
+}
+
+void ModuleSession::updateStatusLine() {
+    QStringList parts;
+    if (!lastWrite_.isEmpty())
+        parts << lastWrite_;
+    const FirmwareState& firmware = host_.firmware();
+    if (slotOpen_ && firmware.fwUpdatePending && firmware.hasImage()) {
+        const QString from = firmware.moduleFwVersion > 0 ? QStringLiteral("1.%1").arg(firmware.moduleFwVersion)
+                                                           : QStringLiteral("none");
+        QString line = QStringLiteral("Transfer also writes firmware: %1 \u2192 1.%2").arg(from).arg(firmware.fwVersion);
+        if (firmware.moduleFwVersion > 0 && firmware.fwVersion < firmware.moduleFwVersion)
+            line += QStringLiteral(" (older: asked first)");
+        parts << line;
+    }
+    host_.setStatusLine(parts.join(QStringLiteral("\n\n")));
 }
 
 } // namespace lumeq

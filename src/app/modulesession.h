@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 
 class QEventLoop;
 class QPushButton;
@@ -22,6 +23,8 @@ class QWidget;
 namespace lumeq {
 
 class Dialogs;
+class ModuleJobRunner;
+struct ModuleJobResult;
 class ReportPump;
 class StickAccess;
 
@@ -55,6 +58,10 @@ public:
     virtual FirmwareState& firmware() = 0;
     virtual void showFirmwareIcon(const QString& hint) = 0;
     virtual void hideFirmwareIcon() = 0;
+    // The progress bar pbFWUpdate: blocks written of the total; hidden when `total` is 0.
+    virtual void showProgress(int done, int total) = 0;
+    // The status line under the diagram: what the last write did, and what the next Transfer writes.
+    virtual void setStatusLine(const QString& text) = 0;
 };
 
 class ModuleSession : public QObject {
@@ -80,10 +87,12 @@ public:
     // meanwhile. Afterwards the pump is stopped, unless the stick answered by itself: its reports go on
     // to stick mode.
     ModuleReadOutcome readModule(const ReadTiming& timing, int inReportLength, ReportPump& pump);
-    // The pump has reports for the read.
+    // The pump has reports for the read, or for a write.
     void reportsWaiting();
     bool reading() const { return read_ != nullptr; }
-    // The window closes: a read in progress ends at once.
+    // A Transfer or an erase is going on.
+    bool writing() const;
+    // The window closes: a read in progress ends at once, a write is logged as interrupted.
     void stopReading();
     // The slot buttons shown and enabled: no slot chosen (start-up, Cancel, a failed write).
     void showSlotBar();
@@ -97,6 +106,9 @@ public:
     void bEraseClick();
     // Default: the image becomes the defaults and the chosen slot's name is given up.
     void clearMemory();
+    // The status line as it stands: the last write of the log (when it is recent) and the firmware that
+    // the next Transfer takes along.
+    void updateStatusLine();
 
     int selectedSlot() const { return selectedSlot_; }
     const TMemory& memorySlot(int slot) const { return slots_[static_cast<std::size_t>(slot - 1)]; }
@@ -107,7 +119,12 @@ public:
 private:
     void fillSlots(const ModuleContents& contents);
     void showSlotButton(int slot);
-    void transferError(const std::string& code);
+    void transferEnded(const ModuleJobResult& result, bool withFirmware);
+    void eraseEnded(const ModuleJobResult& result);
+    // Transfer takes the firmware along: asks first when it is older than the module's. False: not this time.
+    bool firmwareGoesAlong();
+    // What the last write in the log says, when it was written in the last minutes; empty otherwise.
+    QString lastWriteText() const;
     bool stickPresent();
     // What the read says after a pass or a report: the next request, a dot, the end.
     void follow(const ModuleReadSequence::Step& step);
@@ -116,6 +133,7 @@ private:
     StickAccess& stick_;
     const StartupOptions& options_;
     int inReportLength_ = 0;
+    ReadTiming readTiming_; // of start-up's read; a write reads the module back with the same waits
 
     Block controlBlock_{};
     // The control block as read: Cancel returns to it, so that a Default given up leaves the names alone.
@@ -130,6 +148,10 @@ private:
     QEventLoop* loop_ = nullptr;
     QTimer* Timer1 = nullptr;
     std::array<QPushButton*, kSlotCount> slotButtons_{};
+    // Transfer and Erase ALL, while one runs.
+    std::unique_ptr<ModuleJobRunner> runner_;
+    QString lastWrite_;     // the status line's word on the last write
+    bool slotOpen_ = false; // a slot is chosen and open for editing (until Cancel)
 };
 
 } // namespace lumeq

@@ -8,6 +8,7 @@
 #include "files/programmedlog.h"
 #include "link/blockreader.h"
 #include "link/blockwriter.h"
+#include "link/modulejobs.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
 #include "model/dimmingcurve.h"
@@ -29,7 +30,7 @@ namespace {
 constexpr const char* kUsage = "usage: lumeq-cli module info\n"
                                "       lumeq-cli module read --slot N -o FILE.qcf [--curve FILE.dc] [--copy-astro]\n"
                                "       lumeq-cli module write --slot N FILE.qcf [--name TEXT] [--curve FILE.dc]\n"
-                               "                              [--no-load-check] [--firmware FILE.qfw]\n"
+                               "                              [--no-load-check] [--firmware FILE.qfw [--allow-downgrade]]\n"
                                "       lumeq-cli module erase --yes";
 
 constexpr const char* kHelp =
@@ -42,8 +43,10 @@ constexpr const char* kHelp =
     "--curve passes the levels through a dimming curve before writing, and back through its inverse after\n"
     "reading (not for a DALI output), as the program does with the curve chosen in the window.\n"
     "--firmware writes a firmware container into the module with the slot, as Transfer does when an update\n"
-    "is due, with the firmware descriptor, and reads the firmware blocks back too.\n"
-    "erase wipes the whole module; it needs --yes.\n"
+    "is due, with the firmware descriptor, and reads the firmware blocks back too. Firmware older than the\n"
+    "module's is refused unless --allow-downgrade is given.\n"
+    "erase wipes the whole module; it needs --yes. The module is read back afterwards: it must list no slot.\n"
+    "Every write and erase goes into the log of programmed modules (lumeq-cli log).\n"
     "The stick is the simulator when LUMEQ_SIMULATOR names a state file (see lumeq-cli sim).";
 
 // The stick, found and ready, with its input report length.
@@ -87,24 +90,6 @@ std::optional<ModuleContents> readModule(Link& link) {
         break;
     }
     return std::nullopt;
-}
-
-// Reads one block of module memory as start-up reads a slot's data: the request, then its reports, each
-// taken as it arrives, for at most 101 passes of 50 ms. No value when it did not arrive complete.
-std::optional<Block> readBlock(Link& link, std::uint16_t address) {
-    BlockReader reader;
-    link.stick->writeData(reader.readDataBlock(address));
-    Bytes buffer(std::max<std::size_t>(link.reportLength, kDataReportSize), 0x00);
-    constexpr int kWaitMs = 101 * kReadPassMs;
-    while (reader.running()) {
-        std::fill(buffer.begin(), buffer.end(), 0x00);
-        if (link.stick->waitForReport(buffer, kWaitMs) != StickAccess::Wait::Report)
-            return std::nullopt;
-        reader.receive(buffer);
-    }
-    if (!reader.blockComplete())
-        return std::nullopt;
-    return reader.sendBlock();
 }
 
 // The firmware of "--firmware FILE.qfw", or an error message.
@@ -251,17 +236,35 @@ int read(const std::vector<std::string>& args) {
     return Success;
 }
 
-// The first difference between what was written and what was read back, or nothing.
-std::optional<std::string> firstDifference(const Block& written, const Block& read, const std::string& what) {
-    for (std::size_t i = 0; i < kBlockSize; ++i) {
-        if (written[i] != read[i]) {
-            char text[96];
-            std::snprintf(text, sizeof text, " differs at byte %zu: written %02X, read back %02X", i, written[i],
-                          read[i]);
-            return what + text;
-        }
+// The firmware of "--firmware" would go to an older version than the module reports.
+bool refuseDowngrade(const FirmwareDescriptor& current, std::uint8_t version, bool allowed) {
+    if (!current.valid || version >= current.version)
+        return false;
+    const std::string versions = "the module has firmware 1." + std::to_string(current.version) + ", the file holds 1." +
+                                 std::to_string(version);
+    if (allowed) {
+        std::fprintf(stderr, "lumeq-cli: note: %s: writing the older firmware (--allow-downgrade)\n", versions.c_str());
+        return false;
     }
-    return std::nullopt;
+    error(versions + ", an older version; nothing was written (add --allow-downgrade to write it all the same)");
+    return true;
+}
+
+// A job's failure on stderr: the program's message with its reason, then every difference found.
+void reportFailure(const ModuleJobResult& result) {
+    if (result.differences.empty() || result.firmwareFailed)
+        error(result.message + ": " + result.reason);
+    for (const std::string& difference : result.differences)
+        error(difference);
+}
+
+// Runs a job on the stick; a log that cannot be written is said, the job's result stands.
+const ModuleJobResult& runJob(Link& link, ModuleJob& job) {
+    const ModuleJobResult& result = runModuleJob(*link.stick, job, link.reportLength);
+    if (!result.logError.empty())
+        std::fprintf(stderr, "lumeq-cli: warning: this write is not in the log of programmed modules: %s\n",
+                     result.logError.c_str());
+    return result;
 }
 
 int write(const std::vector<std::string>& args) {
@@ -270,6 +273,7 @@ int write(const std::vector<std::string>& args) {
         .value({QStringLiteral("name")}, QStringLiteral("TEXT"), QStringLiteral("the slot's name"))
         .value({QStringLiteral("curve")}, QStringLiteral("FILE.dc"), QStringLiteral("dimming curve"))
         .value({QStringLiteral("firmware")}, QStringLiteral("FILE.qfw"), QStringLiteral("firmware to write"))
+        .flag({QStringLiteral("allow-downgrade")}, QStringLiteral("write firmware older than the module's"))
         .flag({QStringLiteral("no-load-check")}, QStringLiteral("write a file whose CRC does not hold"));
     if (const auto done = line.parse(args, 1, 1))
         return *done;
@@ -309,105 +313,36 @@ int write(const std::vector<std::string>& args) {
     const std::optional<ModuleContents> contents = readModule(*link);
     if (!contents)
         return BadInput;
+    if (firmware &&
+        refuseDowngrade(contents->directory.firmware, firmware->version, line.isSet(QStringLiteral("allow-downgrade"))))
+        return BadInput;
 
-    TransferRequest request;
-    request.controlBlock = contents->controlBlock;
-    request.controlBlockRead = contents->controlBlockRead;
-    request.slot = slot;
-    request.image = *image;
-    request.info = name.value_or(file.info);
+    SlotWriteRequest request;
+    request.transfer.controlBlock = contents->controlBlock;
+    request.transfer.controlBlockRead = contents->controlBlockRead;
+    request.transfer.slot = slot;
+    request.transfer.image = *image;
+    request.transfer.info = name.value_or(file.info);
     if (firmware)
-        request.firmware = FirmwareToWrite{firmware->image, firmware->length, firmware->version};
-    TransferPlanResult planned = planTransfer(request);
-    if (!planned.plan) {
+        request.transfer.firmware = FirmwareToWrite{firmware->image, firmware->length, firmware->version};
+    if (curveFile)
+        request.curveName = QFileInfo(QString::fromStdString(*curveFile)).fileName().toStdString();
+    SlotWritePlan planned = planSlotWrite(request);
+    if (!planned.job) {
         error(planned.error);
         return BadInput;
     }
-    const TransferPlan plan = *planned.plan;
-    // Every write goes into the log of programmed modules, whatever its outcome.
-    ProgrammedRecord record;
-    record.time = programmedNow();
-    record.mode = ProgrammedMode::Module;
-    record.slot = slot;
-    record.name = request.info;
-    record.crc = configurationCrc(request.image);
-    if (curveFile)
-        record.curve = QFileInfo(QString::fromStdString(*curveFile)).fileName().toStdString();
-    if (firmware)
-        record.firmware = "1." + std::to_string(firmware->version);
-    const auto logged = [&record](ProgrammedOutcome outcome, const std::string& reason) {
-        record.outcome = outcome;
-        record.reason = reason;
-        recordProgramming(record);
-    };
-    TransferRun run(plan);
-    const TransferResult result = runTransfer(*link->stick, run, link->reportLength, kWaitOnDevice);
-    const std::string firmwareProblem =
-        transferErrorMessage(kFirmwareError) + " (the firmware descriptor keeps its old record)";
-    if (result.firmwareFailed)
-        error(firmwareProblem);
+    // The write, then the module read afresh and compared with what was sent: the slot's data, the whole
+    // directory and the firmware blocks.
+    const ModuleJobResult& result = runJob(*link, *planned.job);
     if (!result.ok) {
-        const std::string problem = transferErrorMessage(result.errorCode) + " (" +
-                                    blockWriteOutcomeText(result.failure) + " at address " +
-                                    hex4(result.failedAddress) + ")";
-        error(problem);
-        logged(ProgrammedOutcome::Failed, problem);
+        reportFailure(result);
         return BadInput;
     }
-
-    // Read the module afresh, as the program does after its restart, and compare the slot's data and the
-    // whole directory (all four slot descriptors and the firmware descriptor) with what was sent.
-    const std::string written = "slot M" + std::to_string(slot) + " was written, but ";
-    const auto notReadBack = [&](const std::string& reason) {
-        error(written + reason);
-        record.readBack = "not read back: " + reason;
-        logged(ProgrammedOutcome::Failed, result.firmwareFailed ? firmwareProblem : "the read-back failed");
-        return BadInput;
-    };
-    if (!link->stick->findHidDevice(kStickVendorId, kStickProductId))
-        return notReadBack("the stick is gone: the module cannot be read back");
-    const std::optional<ModuleContents> after = readModule(*link);
-    if (!after)
-        return notReadBack("the module could not be read back");
-    const TMemory& stored = after->directory.memorySlots[static_cast<std::size_t>(slot - 1)];
-    std::vector<std::string> differences;
-    if (stored.mEmpty) {
-        differences.push_back("the slot reads back as empty");
-    } else if (stored.unreadable) {
-        differences.push_back("the slot's data could not be read back");
-    } else if (const auto difference = firstDifference(plan.blocks.front().bytes, stored.mData, "the slot's data")) {
-        differences.push_back(*difference);
-    }
-    for (const std::string& difference : controlBlockDifferences(result.controlBlockWritten, after->controlBlock))
-        differences.push_back(difference);
-    std::size_t firmwareBlocks = 0;
-    if (result.firmwareWritten) {
-        for (const PlannedBlock& block : plan.blocks) {
-            if (block.kind != PlannedBlockKind::Firmware)
-                continue;
-            ++firmwareBlocks;
-            const std::optional<Block> back = readBlock(*link, block.address);
-            if (!back)
-                differences.push_back("the firmware block at 0x" + hex4(block.address) + " could not be read back");
-            else if (const auto difference =
-                         firstDifference(block.bytes, *back, "the firmware block at 0x" + hex4(block.address)))
-                differences.push_back(*difference);
-            if (differences.size() > 8)
-                break;
-        }
-    }
-    for (const std::string& difference : differences)
-        error(written + difference);
-    record.readBack = differences.empty() ? "identical" : "differs: " + differences.front();
-    if (!differences.empty() || result.firmwareFailed) {
-        logged(ProgrammedOutcome::Failed, result.firmwareFailed ? firmwareProblem : "the read-back differs");
-        return BadInput;
-    }
-    logged(ProgrammedOutcome::Ok, {});
-    std::printf("wrote slot M%d %s at address 0x%s", slot, quoted(stored.mString).c_str(),
+    std::printf("wrote slot M%d %s at address 0x%s", slot, quoted(result.storedName).c_str(),
                 hex4(slotAddress(slot)).c_str());
-    if (firmwareBlocks > 0)
-        std::printf(", firmware 1.%u in %zu blocks", static_cast<unsigned>(firmware->version), firmwareBlocks);
+    if (result.firmwareBlocks > 0)
+        std::printf(", firmware 1.%u in %zu blocks", static_cast<unsigned>(firmware->version), result.firmwareBlocks);
     std::printf(" and the control block; read back: identical\n");
     return Success;
 }
@@ -426,8 +361,13 @@ int erase(const std::vector<std::string>& args) {
         return BadInput;
     if (!readModule(*link))
         return BadInput;
-    eraseModule(*link->stick);
-    std::printf("erase sent; the module does not confirm it\n");
+    const std::unique_ptr<ModuleJob> job = eraseJob();
+    const ModuleJobResult& result = runJob(*link, *job);
+    if (!result.ok) {
+        reportFailure(result);
+        return BadInput;
+    }
+    std::printf("erased: the module lists no slot and no firmware\n");
     return Success;
 }
 

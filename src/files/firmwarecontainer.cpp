@@ -96,6 +96,8 @@ FirmwareContainer parseFirmwareContainer(std::string_view text) {
         container.error = FirmwareContainerError::TooManyLines;
     else if (container.length >= kFirmwareLengthLimit)
         container.error = FirmwareContainerError::TooLong;
+    else if (container.length == 0)
+        container.error = FirmwareContainerError::NoFirmware;
     else if (!container.crcHolds())
         container.error = FirmwareContainerError::CrcMismatch;
     else
@@ -127,6 +129,8 @@ std::string firmwareContainerProblem(const FirmwareContainer& container) {
     case FirmwareContainerError::TooLong:
         return "the length field says " + std::to_string(container.length) +
                " bytes; a firmware must be shorter than " + std::to_string(kFirmwareLengthLimit) + " bytes";
+    case FirmwareContainerError::NoFirmware:
+        return "the length field says 0 bytes: the container holds no firmware";
     case FirmwareContainerError::NotFirmware:
         return "not a firmware container (its first line does not start with FWX)";
     case FirmwareContainerError::NoDataLines:

@@ -35,6 +35,7 @@ enum class FirmwareContainerError {
     CrcMismatch,  // the CRC does not hold
     TooManyLines, // more than 96 data lines: more than the image buffer holds
     TooLong,      // the length field says 0x3000 or more
+    NoFirmware,   // the length field says 0: there is nothing to write
     NotFirmware,  // the first line does not start with "FWX"
     NoDataLines,  // 0 or 1 lines
 };

@@ -83,6 +83,39 @@ expect_err "write refused" "Firmware Write Error!CF"
 LUMEQ_SIMULATOR="$refusing" run "info after the refused write" 0 "$cli" module info
 expect_out "info after the refused write" "M2  empty"
 
+# A module that confirms the slot's block but keeps one byte of it different: only the read-back finds it,
+# and the log says so.
+differs="$work/differs.ini"
+run "sim init storing differently" 0 "$cli" sim init "$differs" --fault StoreDiffersAddress=0x4000
+LUMEQ_LOG_FILE="$work/differs.log" LUMEQ_SIMULATOR="$differs" run "write kept differently" 1 "$cli" module write --slot 2 "$data/default.qcf" --name North
+expect_err "write kept differently" "slot M2 was written, but the slot's data differs at byte 2: written "
+grep -q "	differs: the slot's data differs at byte 2: written ..\, read back ..	failed: the read-back differs\$" "$work/differs.log" &&
+    pass || fail "the log of the write kept differently: $(cat "$work/differs.log")"
+LUMEQ_LOG_FILE="$work/differs.log" LUMEQ_SIMULATOR="$differs" run "write to another slot" 0 "$cli" module write --slot 3 "$data/default.qcf"
+grep -q "	identical	ok\$" "$work/differs.log" && pass || fail "the verified write is not logged identical"
+# Erase ALL is logged, with what reading the module back found.
+LUMEQ_LOG_FILE="$work/differs.log" LUMEQ_SIMULATOR="$differs" run "erase logged" 0 "$cli" module erase --yes
+grep -q "	erased	ok\$" "$work/differs.log" && pass || fail "the erase is not in the log: $(cat "$work/differs.log")"
+
+# Firmware older than the module's is written only with --allow-downgrade; both versions are named.
+firmware="$(dirname "$cli")/../firmware/test-50.qfw"
+if [ -f "$firmware" ]; then
+    newer="$work/newer.ini"
+    run "sim init newer firmware" 0 "$cli" sim init "$newer" --fw-version 72
+    LUMEQ_SIMULATOR="$newer" run "downgrade refused" 1 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$firmware"
+    expect_err "downgrade refused" "the module has firmware 1.72, the file holds 1.50, an older version; nothing was written"
+    LUMEQ_SIMULATOR="$newer" run "info after the refused downgrade" 0 "$cli" module info
+    expect_out "info after the refused downgrade" "M1  empty"
+    expect_out "info after the refused downgrade" "Firmware  version 1.72"
+    LUMEQ_SIMULATOR="$newer" run "downgrade allowed" 0 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$firmware" --allow-downgrade
+    expect_out "downgrade allowed" "firmware 1.50 in 49 blocks"
+    expect_err "downgrade allowed" "the module has firmware 1.72, the file holds 1.50"
+    # A container whose length field is 0 is no firmware.
+    sed '1s/^FWX..../FWX0000/' "$firmware" >"$work/empty.qfw"
+    LUMEQ_SIMULATOR="$newer" run "firmware of length 0" 1 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$work/empty.qfw"
+    expect_err "firmware of length 0" "File is corrupted!"
+fi
+
 # A module that never answers: nothing may be written.
 silent="$work/silent.ini"
 run "sim init silent" 0 "$cli" sim init "$silent" --fault NoAnswer=true

@@ -91,6 +91,7 @@ TEST(FirmwareContainer, Cases) {
          FirmwareContainerError::TooManyLines},
         {"length 0x3000", container(lines49, 0x3000, 80), FirmwareContainerError::TooLong},
         {"length 0xFFFF", container(lines49, 0xFFFF, 80), FirmwareContainerError::TooLong},
+        {"length 0", container(lines49, 0, 80), FirmwareContainerError::NoFirmware},
         {"header only", "FWX183850ABCD\r\n", FirmwareContainerError::NoDataLines},
         {"empty", "", FirmwareContainerError::NoDataLines},
     };

@@ -412,7 +412,7 @@ class FaultMatrixTest : public QObject {
         std::vector<Range> written; // what the operation writes
         const auto settled = [&] {
             if (!stick)
-                return true;
+                return !r.window->moduleSession()->writing();
             if (r.dialogs.messages.size() > messagesBefore || r.beeps > 0)
                 return true;
             const QString caption = r.window->windowTitle();

@@ -19,8 +19,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -315,6 +317,7 @@ private slots:
         if (divisor != 0)
             QVERIFY(lumeq::correctDC(written, curvePoints(divisor)));
         rig.click("bMemStore");
+        rig.waitForWrite();
 
         QCOMPARE(rig.restarts.size(), 1);
         QCOMPARE(lumeq::joinParams(rig.restarts.first()), restartParams);
@@ -339,6 +342,7 @@ private slots:
         rig.click("bM3");
         rig.click("bMemClear");
         rig.click("bMemStore");
+        rig.waitForWrite();
         QCOMPARE(rig.restarts.size(), 1);
         const Block control = blockAt(rig.load(), kControlBlockAt);
         const char name[] = "Default ";
@@ -361,6 +365,8 @@ private slots:
         rig.dialogs.confirmAnswer = yes;
         rig.click("bMemClear");
         QCOMPARE(rig.dialogs.messages, QStringList{"Are youe sure?"});
+        QCOMPARE(rig.dialogs.defaultNoQuestions, QStringList{"Are youe sure?"});
+        QVERIFY(rig.dialogs.details.first().startsWith("Default replaces the configuration of M3"));
         QCOMPARE(rig.window->image(), yes ? lumeq::defaultImage() : taken);
         QCOMPARE(rig.info()->text(), yes ? QString("Default") : QString("Road 7  "));
         QCOMPARE(rig.find<QPushButton>("bM3")->palette().color(QPalette::Button), yes ? kEmpty : kFilled);
@@ -431,6 +437,7 @@ private slots:
             QVERIFY(lumeq::correctDC(written, curvePoints(2)));
         const QDateTime before = lumeq::programmedNow();
         rig.click("bMemStore");
+        rig.waitForWrite();
 
         const lumeq::ProgrammedLogRead read = lumeq::readProgrammedLog(logPath);
         QVERIFY2(read.ok, read.error.c_str());
@@ -443,37 +450,92 @@ private slots:
         QCOMPARE(record.crc, std::optional<std::uint16_t>(lumeq::configurationCrc(written)));
         QCOMPARE(QString::fromStdString(record.curve), curve);
         QVERIFY(record.firmware.empty()); // the module's firmware is the built-in one
-        QVERIFY(record.readBack.empty()); // the window compares nothing after a Transfer
+        // A confirmed write is read back before the restart; a refused one is not.
+        QCOMPARE(QString::fromStdString(record.readBack), confirmStatus < 0 ? QString("identical") : QString());
         QCOMPARE(QString::fromStdString(lumeq::programmedOutcomeText(record)), outcome);
     }
 
-    void failedWriteShowsTheSlotButtonsAgain_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("addressOffset");
-        QTest::newRow("negative confirmation") << 0 << 0;
-        QTest::newRow("confirmation of another block") << 1 << 0x80;
+    // A failed Transfer loses nothing: the message says why, the slot stays open with the edits as they were
+    // (not curve-corrected), and Transfer can be tried again.
+    void failedWriteKeepsTheEdits_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("negative confirmation")
+            << "ConfirmStatus=0" << "Firmware Write Error!CF"
+            << "The module answered that the block was not written at address 8000.";
+        QTest::newRow("confirmation of another block")
+            << "ConfirmAddressOffset=128" << "Firmware Write Error!CF"
+            << "The module confirmed another block at address 8000.";
+        QTest::newRow("confirmed, but kept differently")
+            << "StoreDiffersAddress=0x8000" << "The module did not keep what was written."
+            << "Slot M3 was written, but the slot's data differs at byte 2: written ";
     }
-    void failedWriteShowsTheSlotButtonsAgain() {
-        QFETCH(int, status);
-        QFETCH(int, addressOffset);
+    void failedWriteKeepsTheEdits() {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QFETCH(QString, detail);
         Rig rig;
+        const QString logPath = rig.dir.filePath("programmed.log");
+        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
+        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
+        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        rig.writeCurve("a_half.dc", 2);
         SimState state = moduleWithTwoSlots();
-        state.faults.confirmStatus = status;
-        state.faults.confirmAddressOffset = addressOffset;
+        const QStringList setting = fault.split('=');
+        const int value = setting[1].toInt(nullptr, 0);
+        if (setting[0] == "ConfirmStatus")
+            state.faults.confirmStatus = value;
+        else if (setting[0] == "ConfirmAddressOffset")
+            state.faults.confirmAddressOffset = value;
+        else
+            state.faults.storeDiffersAddress = value;
         rig.save(state);
-        rig.start();
+        rig.start({"-dc=0"});
         rig.click("bM3");
+        rig.window->image()[40] = 0x42; // an edit
+        rig.window->image()[3] = 80;    // the minimum level, which the curve would halve
+        const Image edited = rig.window->image();
         rig.click("bMemStore");
-        QCOMPARE(rig.dialogs.messages, QStringList{"Firmware Write Error!CF"});
+        rig.waitForWrite();
+        QCOMPARE(rig.dialogs.messages, QStringList{message});
+        QCOMPARE(rig.dialogs.details.size(), 1);
+        QVERIFY2(rig.dialogs.details.first().startsWith(detail), qPrintable(rig.dialogs.details.first()));
         QVERIFY(rig.restarts.isEmpty());
-        rig.verifyNoSlotChosen();
         QVERIFY(QApplication::overrideCursor() == nullptr);
-        // The control block was not written.
-        QVERIFY(blockAt(rig.load(), kControlBlockAt) == blockAt(state, kControlBlockAt));
-        // Choosing again works as before.
-        rig.click("bM1");
-        QCOMPARE(rig.session().selectedSlot(), 1);
+        QCOMPARE(rig.window->image(), edited);
+        QCOMPARE(rig.session().selectedSlot(), 3);
         QVERIFY(!rig.window->isFormDisabled());
+        QVERIFY(rig.find<QPushButton>("bMemStore")->isVisible());
+        QVERIFY(rig.find<QPushButton>("bSave")->isVisible());
+        QVERIFY(rig.find<QLabel>("lStatus")->text().contains("Transfer to M3 failed: " + message));
+        const lumeq::ProgrammedLogRead log = lumeq::readProgrammedLog(logPath);
+        QCOMPARE(log.log.records.size(), std::size_t(1));
+        QCOMPARE(log.log.records.front().outcome, lumeq::ProgrammedOutcome::Failed);
+        if (setting[0] == "StoreDiffersAddress") {
+            QVERIFY(log.log.records.front().readBack.starts_with("differs: the slot's data differs at byte 2"));
+            // Without the fault the same Transfer goes through, is read back identical, and the restarted run
+            // says so.
+            state.faults.storeDiffersAddress = -1;
+            SimState now = rig.load();
+            now.faults = state.faults;
+            rig.save(now);
+            rig.click("bMemStore");
+            rig.waitForWrite();
+            QCOMPARE(rig.restarts.size(), 1);
+            const lumeq::ProgrammedLogRead again = lumeq::readProgrammedLog(logPath);
+            QCOMPARE(again.log.records.size(), std::size_t(2));
+            QCOMPARE(again.log.records.back().readBack, std::string("identical"));
+            QCOMPARE(again.log.records.back().outcome, lumeq::ProgrammedOutcome::Ok);
+            Rig next;
+            next.save(rig.load());
+            next.start();
+            QVERIFY2(next.find<QLabel>("lStatus")->text().contains("Transfer to M3 \"Road 7\": done, read back identical"),
+                     qPrintable(next.find<QLabel>("lStatus")->text()));
+        } else {
+            // The control block was not written.
+            QVERIFY(blockAt(rig.load(), kControlBlockAt) == blockAt(state, kControlBlockAt));
+        }
     }
 
     void stickGoneAtTransfer() {
@@ -483,6 +545,7 @@ private slots:
         rig.click("bM1");
         rig.save(SimState::noStick());
         rig.click("bMemStore");
+        rig.waitForWrite();
         QCOMPARE(rig.dialogs.messages, QStringList{"   USB Error!   "});
         QVERIFY(rig.restarts.isEmpty());
         QVERIFY(!rig.window->isFormDisabled());
@@ -503,7 +566,10 @@ private slots:
         QVERIFY(rig.find<QPushButton>("bErase")->isVisible());
         rig.dialogs.confirmAnswer = yes;
         rig.click("bErase");
+        rig.waitForWrite();
         QCOMPARE(rig.dialogs.messages, QStringList{"Are youe sure?"});
+        QCOMPARE(rig.dialogs.defaultNoQuestions, QStringList{"Are youe sure?"});
+        QVERIFY(rig.dialogs.details.first().startsWith("Erase ALL wipes all four slots and the directory"));
         const SimState after = rig.load();
         if (yes) {
             QCOMPARE(rig.restarts.size(), 1);
@@ -570,6 +636,7 @@ private slots:
         rig.click("bMemCancel"); // ...and the Default is given up with it
         rig.click("bM1");
         rig.click("bMemStore");
+        rig.waitForWrite();
         QCOMPARE(rig.restarts.size(), 1);
         const Block control = blockAt(rig.load(), kControlBlockAt);
         const Block old = blockAt(before, kControlBlockAt);
@@ -685,6 +752,7 @@ private slots:
         QCOMPARE(rig.firmwareHint(), hint.contains("%1") ? hint.arg(firmware->version) : hint);
         rig.click("bM3");
         rig.click("bMemStore");
+        rig.waitForWrite();
         QCOMPARE(rig.restarts.size(), 1);
         QVERIFY(rig.dialogs.messages.isEmpty());
         const SimState after = rig.load();
@@ -707,6 +775,85 @@ private slots:
                 lumeq::encodeSlotRecords(chosen(m3Image(), Image(lumeq::kImageSize, 0), false)));
     }
 
+    // The device sets the pace: with 5 ms between the module's answers the window's events keep running
+    // during a Transfer that takes the firmware along, and the progress bar counts the blocks to the end.
+    void transferKeepsTheWindowLive() {
+        const auto firmware = builtInFirmware();
+        if (!firmware)
+            QSKIP("this build carries no firmware");
+        Rig rig;
+        SimState state = moduleWithTwoSlots(7);
+        state.faults.delayPerReportMs = 5;
+        rig.save(state);
+        rig.start();
+        rig.click("bM3");
+        QVERIFY2(rig.find<QLabel>("lStatus")->text().contains(
+                     QStringLiteral("Transfer also writes firmware: 1.7 \u2192 1.%1").arg(firmware->version)),
+                 qPrintable(rig.find<QLabel>("lStatus")->text()));
+        auto* bar = rig.find<QProgressBar>("pbFWUpdate");
+        int ticks = 0;
+        int highest = 0;
+        int maximum = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            ++ticks;
+            if (bar->isVisible()) {
+                highest = std::max(highest, bar->value());
+                maximum = bar->maximum();
+            }
+        });
+        ticker.start(10);
+        rig.click("bMemStore");
+        QVERIFY(rig.session().writing()); // the click returned while the Transfer goes on
+        rig.waitForWrite();
+        ticker.stop();
+        const int blocks = 2 + int((firmware->length + 127) / 128);
+        QCOMPARE(maximum, blocks);
+        QVERIFY2(highest >= blocks - 1, qPrintable(QString::number(highest)));
+        QVERIFY2(ticks > 20, qPrintable(QString::number(ticks))); // the loop ran all along
+        QCOMPARE(rig.restarts.size(), 1);
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        QVERIFY(firmwareWritten(rig.load(), firmware->image, firmware->length));
+    }
+
+    // Firmware older than the module's goes along only on Yes to a question whose default is No; No writes
+    // the configuration alone.
+    void olderFirmwareIsAskedFirst_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("No: the configuration alone") << false;
+        QTest::newRow("Yes: the older firmware too") << true;
+    }
+    void olderFirmwareIsAskedFirst() {
+        QFETCH(bool, yes);
+        const auto firmware = builtInFirmware();
+        if (!firmware)
+            QSKIP("this build carries no firmware");
+        Rig rig;
+        const std::uint8_t newer = std::uint8_t(firmware->version + 20);
+        const SimState before = moduleWithTwoSlots(newer);
+        rig.save(before);
+        rig.start();
+        rig.click("bM3");
+        QVERIFY(rig.find<QLabel>("lStatus")->text().contains("(older: asked first)"));
+        rig.dialogs.defaultNoAnswer = yes;
+        rig.click("bMemStore");
+        rig.waitForWrite();
+        QCOMPARE(rig.dialogs.defaultNoQuestions.size(), 1);
+        const QString question = rig.dialogs.defaultNoQuestions.first();
+        QVERIFY(question.contains(QStringLiteral("1.%1").arg(firmware->version)));
+        QVERIFY(question.contains(QStringLiteral("1.%1").arg(newer)));
+        QVERIFY(rig.dialogs.details.first().contains("older"));
+        QCOMPARE(rig.restarts.size(), 1);
+        const SimState after = rig.load();
+        if (yes) {
+            QVERIFY(firmwareWritten(after, firmware->image, firmware->length));
+        } else {
+            QCOMPARE(firmwareDescriptor(after), firmwareDescriptor(before));
+            QVERIFY(blockAt(after, kFirstFirmwareBlockAt) == blockAt(before, kFirstFirmwareBlockAt));
+        }
+        QVERIFY(blockAt(after, 0x8000) == lumeq::encodeSlotRecords(chosen(m3Image(), Image(lumeq::kImageSize, 0), false)));
+    }
+
     void refusedFirmwareBlockKeepsTheDescriptor() {
         const auto firmware = builtInFirmware();
         if (!firmware)
@@ -719,6 +866,7 @@ private slots:
         rig.click("bM1");
         rig.info()->setText("Neu");
         rig.click("bMemStore");
+        rig.waitForWrite();
         QCOMPARE(rig.dialogs.messages, QStringList{"Firmware Write Error!FW"});
         const SimState after = rig.load();
         // The blocks before the refused one went in, the descriptor keeps the old record, and the slot and its
@@ -772,6 +920,7 @@ private slots:
         QCOMPARE(rig.firmwareHint(), QString("Version 1.78"));
         QCOMPARE(rig.window->image(), image); // the configuration is not touched
         rig.click("bMemStore");
+        rig.waitForWrite();
         QCOMPARE(rig.restarts.size(), 1);
         const SimState after = rig.load();
         QVERIFY(firmwareWritten(after, bytes, bytes.size()));
@@ -787,6 +936,7 @@ private slots:
         QVERIFY(!rig.window->firmwareState().fwUpdatePending);
         rig.click("bM3");
         rig.click("bMemStore");
+        rig.waitForWrite();
         QCOMPARE(rig.restarts.size(), 1);
         QCOMPARE(firmwareDescriptor(rig.load()), firmwareDescriptor(before));
         QVERIFY(blockAt(rig.load(), kFirstFirmwareBlockAt) == blockAt(before, kFirstFirmwareBlockAt));

@@ -75,6 +75,8 @@ struct WindowRun {
     void click(const QString& name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
     QLineEdit* info() const { return find<QLineEdit>(QStringLiteral("eInfo")); }
     lumeq::ModuleSession& session() const { return *window->moduleSession(); }
+    // A module Transfer or Erase ALL runs with the window's events going on: waits for its end.
+    void waitForWrite() const { QTRY_VERIFY_WITH_TIMEOUT(!window->moduleSession()->writing(), 20000); }
 
     // The action buttons on show, in the order of MainWindow::Action.
     QStringList visibleActionButtons() const {
