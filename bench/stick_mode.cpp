@@ -57,16 +57,23 @@ std::vector<std::uint8_t> firmwareImage() {
     return image;
 }
 
+using Kind = lumeq::StickEvent::Kind;
+
 bool finished(Task task, const StickEffects& effects) {
     switch (task) {
     case Task::Read:
-        return effects.readComplete || effects.readFailed;
+        return effects.has(Kind::MemoryRead) || effects.has(Kind::ReadFailed);
     case Task::Write:
-        return effects.writeComplete || effects.writeFailed;
+        return effects.has(Kind::WriteDone) || effects.has(Kind::WriteFailed);
     case Task::Firmware:
-        return effects.firmwareComplete || effects.firmwareFailed;
+        return effects.has(Kind::FirmwareDone) || effects.has(Kind::FirmwareStopped);
     }
     return true;
+}
+
+// The task went through.
+bool complete(const StickEffects& effects) {
+    return effects.has(Kind::MemoryRead) || effects.has(Kind::WriteDone) || effects.has(Kind::FirmwareDone);
 }
 
 StickEffects begin(Task task, lumeq::StickEngine& engine, const std::vector<std::uint8_t>& firmware) {
@@ -140,14 +147,14 @@ Figure runNow(const std::string& path, Task task) {
             }
             const StickEffects effects = rig.engine->feed(*report);
             send(*rig.stick, effects, buffer, rig.out);
-            if (!running && effects.readComplete) {
+            if (!running && effects.has(Kind::MemoryRead)) {
                 // The first read is done: the timed task starts now.
                 running = true;
                 start = Clock::now();
                 send(*rig.stick, begin(task, *rig.engine, firmware), buffer, rig.out);
             } else if (running && finished(task, effects)) {
                 figure.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-                figure.complete = effects.readComplete || effects.writeComplete || effects.firmwareComplete;
+                figure.complete = complete(effects);
                 done = true;
                 loop.quit();
                 return;
@@ -191,14 +198,14 @@ Figure runTickBound(const std::string& path, Task task, bool realTime) {
             continue;
         const StickEffects effects = rig.engine->feed(report);
         send(*rig.stick, effects, buffer, rig.out);
-        if (!running && effects.readComplete) {
+        if (!running && effects.has(Kind::MemoryRead)) {
             running = true;
             send(*rig.stick, begin(task, *rig.engine, firmware), buffer, rig.out);
         } else if (running && finished(task, effects)) {
             Figure figure;
             figure.seconds = realTime ? std::chrono::duration<double>(Clock::now() - realStart).count()
                                       : ticks * std::chrono::duration<double>(kTick).count();
-            figure.complete = effects.readComplete || effects.writeComplete || effects.firmwareComplete;
+            figure.complete = complete(effects);
             return figure;
         }
     }

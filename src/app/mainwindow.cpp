@@ -543,7 +543,7 @@ void MainWindow::actionClicked(Action which) {
     case Action::bMemClear:
         if (!usbStick)
             moduleSession_->bMemClearClick();
-        else if (dialogs_->confirm(QStringLiteral("Are youe sure?")))
+        else if (stickSession_ && stickSession_->bMemClearClick())
             clearStickMemory();
         break;
     case Action::bMemCancel:

@@ -1,8 +1,13 @@
 #pragma once
 // Stick mode in the window: the stick-mode engine (link/stickengine.h) fed with the stick's answers as
-// they arrive, and what it asks for shown: caption, action buttons, the operating log (gbLog), the debug
-// memo (pDebug, mDebug), the firmware question and the progress bar (pbFWUpdate). ReRead, Transfer and
-// Update FW come here. The window hosts it through StickSessionHost and keeps the shell.
+// they arrive, and what happened shown: caption, action buttons, the operating log (gbLog), the debug memo
+// (pDebug, mDebug), the firmware question and the progress bar (pbFWUpdate). ReRead, Default, Transfer and
+// Update FW come here; Transfer and Update FW run the write jobs of link/stickjobs.h, which read back and
+// log. The window hosts it through StickSessionHost and keeps the shell.
+//
+// Nothing is written that was not read: until a read of the memory has completed, Transfer and Default
+// are refused with a message (ReRead stays). Each wait for an answer counts from the request it waits for;
+// a report that does not answer it (an identification, a stray answer) does not extend it.
 //
 // Nothing waits on a timer tick: each answer is handled the moment the report pump hands it over. The
 // pause after the identification is a single-shot timer, during which the window keeps working while the
@@ -11,15 +16,16 @@
 // question may be on show).
 
 #include "files/options.h"
-#include "files/programmedlog.h"
 #include "link/firmwarestate.h"
 #include "link/stickengine.h"
+#include "link/stickjobs.h"
 #include "model/image.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -72,6 +78,14 @@ struct StickWidgets {
 // The message of Update FW when there is no firmware to send.
 inline constexpr const char* kNoFirmwareMessage =
     "This build of the program carries no firmware image. Load a firmware file (*.qfw) to update the stick.";
+// Update FW with an image older than the stick's firmware asks this first (No is the default).
+inline constexpr const char* kOlderFirmwareQuestion = "Do you want to install older firmware on the stick?";
+// What Default in stick mode loses.
+inline constexpr const char* kStickDefaultDetail =
+    "Default replaces the stick's configuration in the window with the default one and the rest of its memory "
+    "with FF; Transfer then writes it to the stick.";
+// A memory write whose read-back does not hold what was written, or that could not be read back.
+inline constexpr const char* kStickReadBackMessage = "The stick's memory was written, but reading it back failed.";
 
 class StickSession : public QObject {
 public:
@@ -94,6 +108,9 @@ public:
     void bUpdateFwClick();
     // Transfer in stick mode: checks the stick, then storeUSBStick.
     void bMemStoreClick();
+    // Default in stick mode: refused until the memory was read, then "Are youe sure?" with No as the
+    // default. True when the user agreed: the window then puts the defaults into the image.
+    bool bMemClearClick();
 
     const StickEngine& engine() const { return engine_; }
     // Debug lines are added while "Debug" is ticked and "Stop" is not.
@@ -102,11 +119,21 @@ public:
     bool pausing() const { return pausing_; }
 
 private:
+    enum class Watch { None, Answer, Restart };
+
+    // A step of the engine: the write going on sees it first, then the window shows it.
+    void handle(const StickEffects& effects);
     void apply(const StickEffects& effects);
-    // The write or firmware update going on (started by this window) ends with the effects: its record goes
-    // into the log of programmed modules. `lost`: the stick was unplugged.
-    void recordEnd(const StickEffects& effects, bool lost);
-    void appendRecord(ProgrammedOutcome outcome, const std::string& reason);
+    // The firmware question after a complete read; true for Yes.
+    bool askFirmwareQuestion();
+    // The write going on, if any, is told of the step; a job that ended says so when it must.
+    void observe(const StickEffects& effects);
+    void jobEnded();
+    // A write going on is cut short (another write begins, the stick was pulled out).
+    void interruptJob(StickInterruption why);
+    void startFirmwareUpdate(bool olderAsked);
+    // The version of the image Update FW sends: a loaded firmware file's, else the built-in one's.
+    int imageVersion() const;
     void sendFrames(const std::vector<StickFrame>& frames, const std::vector<std::string>& lines);
     void addDebugLines(const std::vector<std::string>& lines);
     void endPause(std::vector<StickFrame> frames, std::vector<std::string> lines);
@@ -115,8 +142,10 @@ private:
     // The stick is there and its reports are read; looks for it again after it was lost.
     bool stickReady();
     void engineOptions();
-    // Starts the wait for the stick's answer afresh while the engine waits for one; stops it otherwise.
-    void watchAnswer();
+    // The wait for the stick's answer: started afresh when a request went out, kept while the engine still
+    // waits for the answer to it, stopped when nothing is awaited. After a memory write it waits for the
+    // stick to start afresh.
+    void watchAnswer(bool requestSent);
     void answerMissing();
 
     StickSessionHost& host_;
@@ -134,9 +163,13 @@ private:
     bool lostHandled_ = false;
     std::vector<std::function<void()>> afterPause_;
     QTimer* answerTimer_ = nullptr;
+    Watch watching_ = Watch::None;
     int answerTimeoutMs_ = kStickAnswerTimeoutMs;
-    // The log record of the write or firmware update going on; empty when none is.
-    std::optional<ProgrammedRecord> pendingRecord_;
+    // The write or firmware update going on (or just ended); empty when none is.
+    std::unique_ptr<StickWriteJob> job_;
+    StickMemoryWrite* memoryWrite_ = nullptr; // job_ when it is a memory write
+    // The stick whose firmware question was answered No: not asked again in this run.
+    std::optional<StickId> declinedFor_;
 };
 
 } // namespace lumeq

@@ -48,7 +48,8 @@ constexpr const char* kHelp =
     "--device-number its device number (8 hexadecimal digits).\n"
     "--fault sets a fault of the [Faults] section (NoAnswer, LoseAnswersAfter, ConfirmStatus,\n"
     "ConfirmAddressOffset, ConfirmFaultAddress, DelayPerReportMs, NoAnswerAfter, RefuseBlockAddress,\n"
-    "StoreDiffersAddress, RefuseWrites, BadReadCrc, RefuseFirmwareFrame, UnplugAfter); it may be repeated.\n"
+    "StoreDiffersAddress, RefuseWrites, BadReadCrc, RefuseFirmwareFrame, UnplugAfter, StrayAnswerFrame,\n"
+    "StrayAnswerCode, StrayAnswerFirst, LateAnswerFrame, LateAnswerMs, ReidentifyMs); it may be repeated.\n"
     "sim show prints the stick, the control block and the slots of a state file.\n"
     "Point LUMEQ_SIMULATOR at the file to use it in place of the stick.";
 
@@ -321,6 +322,15 @@ int show(const std::vector<std::string>& args) {
         faults += " RefuseFirmwareFrame=" + std::to_string(f.refuseFirmwareFrame);
     if (f.unplugAfter >= 0)
         faults += " UnplugAfter=" + std::to_string(f.unplugAfter);
+    if (f.strayAnswerFrame > 0)
+        faults += " StrayAnswerFrame=" + std::to_string(f.strayAnswerFrame) + " StrayAnswerCode=0x" +
+                  hexByte(static_cast<std::uint8_t>(f.strayAnswerCode)) +
+                  (f.strayAnswerFirst ? " StrayAnswerFirst" : " StrayAnswerFirst=no");
+    if (f.lateAnswerFrame > 0)
+        faults += " LateAnswerFrame=" + std::to_string(f.lateAnswerFrame) +
+                  " LateAnswerMs=" + std::to_string(f.lateAnswerMs);
+    if (f.reidentifyMs > 0)
+        faults += " ReidentifyMs=" + std::to_string(f.reidentifyMs);
     std::printf("Faults:    %s\n", faults.empty() ? "none" : faults.c_str() + 1);
 
     if (!state.module.present) {

@@ -5,10 +5,10 @@
 #include "cli/commandline.h"
 #include "files/configfile.h"
 #include "files/firmwarecontainer.h"
-#include "files/programmedlog.h"
 #include "link/blockreader.h"
 #include "link/stickaccess.h"
 #include "link/stickengine.h"
+#include "link/stickjobs.h"
 
 #include <cstdio>
 #include <memory>
@@ -25,7 +25,7 @@ namespace {
 constexpr const char* kUsage = "usage: lumeq-cli stick info\n"
                                "       lumeq-cli stick read -o FILE.qcf [--name TEXT]\n"
                                "       lumeq-cli stick write FILE.qcf [--no-load-check]\n"
-                               "       lumeq-cli stick update-fw [FILE.qfw] [--60hz]";
+                               "       lumeq-cli stick update-fw [FILE.qfw] [--60hz] [--allow-downgrade]";
 
 constexpr const char* kHelp =
     "The stick must answer by itself (no module behind it). Each command waits for the stick's\n"
@@ -37,11 +37,19 @@ constexpr const char* kHelp =
     "memory as Transfer does, then reads it back when the stick has started afresh and compares bytes\n"
     "0..246 (everything but the operating log).\n"
     "update-fw sends a firmware file, or the firmware this build carries (--60hz: its 60 Hz variant), in\n"
-    "records of 72 bytes, with a progress bar on a terminal.\n"
+    "records of 72 bytes, with a progress bar on a terminal. An image older than the firmware the stick\n"
+    "reports is not sent (both versions are printed) unless --allow-downgrade is given.\n"
+    "Each answer of the stick may take a second; the stick has five seconds to identify itself.\n"
+    "Nothing is written after a read that failed.\n"
     "The stick is the simulator when LUMEQ_SIMULATOR names a state file (see lumeq-cli sim).";
 
-// How long any one answer may take: as long as the program waits for a module's block.
-constexpr int kAnswerTimeoutMs = 101 * 50;
+// How long the stick may take: a second for each answer, as in the window; longer to identify itself.
+constexpr StickDriveLimits kLimits{kStickIdentificationTimeoutMs, kStickAnswerTimeoutMs};
+
+// A drive's step ends a read of the memory.
+bool readEnded(const StickEffects& effects) {
+    return effects.has(StickEvent::Kind::MemoryRead) || effects.has(StickEvent::Kind::ReadFailed);
+}
 
 // The pause after the identification: the program's second, unless LUMEQ_STICK_PAUSE_MS says otherwise
 // (the tests shorten it, as they shorten the window's waits).
@@ -50,9 +58,6 @@ int identificationPauseMs() {
     const int ms = qEnvironmentVariableIntValue("LUMEQ_STICK_PAUSE_MS", &ok);
     return ok && ms >= 0 ? ms : kIdentificationPauseMs;
 }
-
-// Bytes write compares after reading back: all that was written except the operating log.
-constexpr std::size_t kComparedBytes = kStickLogFirst;
 
 struct StickLink {
     std::unique_ptr<StickAccess> stick;
@@ -93,12 +98,8 @@ std::unique_ptr<StickLink> openAndRead() {
     StickEngine::Options options;
     options.identificationPauseMs = identificationPauseMs();
     link.engine = std::make_unique<StickEngine>(link.memory, options);
-    bool failed = false;
-    const StickDriveEnd end = driveStick(*link.stick, *link.engine, {}, link.inLength, link.outLength, kAnswerTimeoutMs,
-                                         [&failed](const StickEffects& effects) {
-                                             failed = effects.readFailed;
-                                             return effects.readComplete || effects.readFailed;
-                                         });
+    const StickDriveEnd end =
+        driveStick(*link.stick, *link.engine, {}, link.inLength, link.outLength, kLimits, &readEnded);
     if (end == StickDriveEnd::Lost) {
         error("the stick was unplugged");
         return nullptr;
@@ -108,7 +109,7 @@ std::unique_ptr<StickLink> openAndRead() {
                                         : "the stick did not identify itself");
         return nullptr;
     }
-    if (failed) {
+    if (!link.engine->memoryRead()) {
         error("the stick's memory could not be read: its answers kept failing their CRC");
         return nullptr;
     }
@@ -194,62 +195,26 @@ int write(const std::vector<std::string>& args) {
         return BadInput;
     }
     link->memory = *loaded;
-    const Image written = link->memory;
 
     // Every write goes into the log of programmed modules, whatever its outcome.
-    ProgrammedRecord record;
-    record.time = programmedNow();
-    record.mode = ProgrammedMode::Stick;
-    record.name = file.info;
-    record.crc = configurationCrc(written);
-    const auto logged = [&record](ProgrammedOutcome outcome, const std::string& reason) {
-        record.outcome = outcome;
-        record.reason = reason;
-        recordProgramming(record);
-    };
-    bool failed = false;
-    StickDriveEnd end = driveStick(*link->stick, *link->engine, link->engine->store(), link->inLength, link->outLength,
-                                   kAnswerTimeoutMs, [&failed](const StickEffects& effects) {
-                                       failed = effects.writeFailed;
-                                       return effects.writeComplete || effects.writeFailed;
-                                   });
-    if (end == StickDriveEnd::Lost) {
-        error("Transfer Error!: the stick was unplugged during the write");
-        logged(ProgrammedOutcome::Interrupted, "the stick was unplugged during the write");
+    StickMemoryWrite job(*link->engine, link->memory, file.info,
+                         [](const auto& record) { recordProgramming(record); });
+    const auto observe = [&job](const StickEffects& effects) { job.observe(effects); };
+    driveStick(*link->stick, *link->engine, job.start(), link->inLength, link->outLength, kLimits,
+               [&job](const StickEffects&) { return job.stage() != StickMemoryWrite::Stage::Sending; }, observe);
+    // Written: the stick starts afresh and says who it is; the engine then reads it again and the job
+    // compares.
+    if (!job.finished())
+        driveStick(*link->stick, *link->engine, {}, link->inLength, link->outLength, kLimits,
+                   [&job](const StickEffects&) { return job.finished(); }, observe);
+    if (!job.finished())
+        job.restartMissing();
+    if (!job.succeeded()) {
+        error(job.message());
         return BadInput;
     }
-    if (end == StickDriveEnd::NoAnswer || failed) {
-        const std::string reason = failed ? "the stick refused a frame six times" : "the stick stopped answering";
-        error(std::string(kTransferErrorText) + ": " + reason);
-        logged(ProgrammedOutcome::Failed, reason);
-        return BadInput;
-    }
-
-    // The stick starts afresh after the write and says who it is; the engine then reads it again.
-    end = driveStick(*link->stick, *link->engine, {}, link->inLength, link->outLength, kAnswerTimeoutMs,
-                     [&failed](const StickEffects& effects) {
-                         failed = effects.readFailed;
-                         return effects.readComplete || effects.readFailed;
-                     });
-    if (end != StickDriveEnd::Done || failed) {
-        error("the memory was written, but it could not be read back");
-        record.readBack = "not read back";
-        logged(ProgrammedOutcome::Failed, "the read-back failed");
-        return BadInput;
-    }
-    for (std::size_t i = 0; i < kComparedBytes; ++i) {
-        if (link->memory[i] != written[i]) {
-            const std::string difference = "byte " + std::to_string(i) + " reads back as " + hexByte(link->memory[i]) +
-                                           " instead of " + hexByte(written[i]);
-            error("the memory was written, but " + difference);
-            record.readBack = "differs: " + difference;
-            logged(ProgrammedOutcome::Failed, "the read-back differs");
-            return BadInput;
-        }
-    }
-    record.readBack = "identical";
-    logged(ProgrammedOutcome::Ok, {});
-    std::printf("wrote the stick's memory (configuration from %s); read back: identical\n", input.c_str());
+    std::printf("wrote the stick's memory (configuration from %s); read back: %s\n", input.c_str(),
+                job.record().readBack.c_str());
     return Success;
 }
 
@@ -290,11 +255,14 @@ private:
 
 int updateFirmware(const std::vector<std::string>& args) {
     CommandLine line = stickLine();
-    line.flag({QStringLiteral("60hz")}, QStringLiteral("the 60 Hz firmware"));
+    line.flag({QStringLiteral("60hz")}, QStringLiteral("the 60 Hz firmware"))
+        .flag({QStringLiteral("allow-downgrade")},
+              QStringLiteral("send the image even when it is older than the stick's firmware"));
     if (const auto done = line.parse(args, 0, 1))
         return *done;
     const std::string input = line.positional().empty() ? std::string() : line.positional()[0];
     const bool sixtyHz = line.isSet(QStringLiteral("60hz"));
+    const bool allowDowngrade = line.isSet(QStringLiteral("allow-downgrade"));
     FirmwareContainer container;
     std::string source;
     bool testContainer = false;
@@ -327,36 +295,31 @@ int updateFirmware(const std::vector<std::string>& args) {
         error("this build carries test firmware only, which is never sent to a real stick");
         return BadInput;
     }
-    ProgrammedRecord record;
-    record.time = programmedNow();
-    record.mode = ProgrammedMode::Stick;
-    record.firmware = "1." + std::to_string(container.version);
-    Progress progress(static_cast<int>(firmwareRecordCount(container.length)));
-    bool failed = false;
-    const StickDriveEnd end = driveStick(
-        *link->stick, *link->engine, link->engine->startFirmwareUpdate(container.image, container.length),
-        link->inLength, link->outLength, kAnswerTimeoutMs,
-        [&failed](const StickEffects& effects) {
-            failed = effects.firmwareFailed;
-            return effects.firmwareComplete || effects.firmwareFailed;
-        },
-        [&progress](const StickEffects& effects) {
-            if (effects.progressPosition)
-                progress.show(*effects.progressPosition);
-        });
-    if (end != StickDriveEnd::Done || failed) {
-        progress.stop();
-        const std::string reason = end == StickDriveEnd::Lost ? "the stick was unplugged during the firmware update"
-                                   : end == StickDriveEnd::NoAnswer
-                                       ? "the stick stopped answering during the firmware update"
-                                       : "the stick refused the firmware";
-        error(reason);
-        record.outcome = end == StickDriveEnd::Lost ? ProgrammedOutcome::Interrupted : ProgrammedOutcome::Failed;
-        record.reason = reason;
-        recordProgramming(record);
+    const StickId& id = link->engine->stickId();
+    if (firmwareIsOlder(id, container.version) && !allowDowngrade) {
+        error(firmwareDowngradeText(*reportedFirmwareVersion(id), container.version) +
+              " Nothing was sent (--allow-downgrade sends it all the same).");
         return BadInput;
     }
-    recordProgramming(record);
+    StickFirmwareUpdate job(*link->engine, container.image, container.length, container.version,
+                            [](const auto& record) { recordProgramming(record); });
+    Progress progress(job.records());
+    driveStick(
+        *link->stick, *link->engine, job.start(), link->inLength, link->outLength, kLimits,
+        [&job](const StickEffects&) { return job.finished(); },
+        [&job, &progress](const StickEffects& effects) {
+            job.observe(effects);
+            for (const StickEvent& event : effects.events)
+                if (event.kind == StickEvent::Kind::FirmwareProgress)
+                    progress.show(event.done);
+        });
+    if (!job.finished())
+        job.interrupt(StickInterruption::Unplugged);
+    if (!job.succeeded()) {
+        progress.stop();
+        error(job.message());
+        return BadInput;
+    }
     std::printf("firmware 1.%u (%u bytes, %zu records) sent from %s; the stick was reset\n",
                 static_cast<unsigned>(container.version), static_cast<unsigned>(container.length),
                 firmwareRecordCount(container.length), source.c_str());

@@ -294,6 +294,18 @@ private:
             readNumber(key, value, 0, 1'000'000, faults.refuseFirmwareFrame);
         else if (name == "unplugafter")
             readNumber(key, value, -1, 1'000'000'000, faults.unplugAfter);
+        else if (name == "strayanswerframe")
+            readNumber(key, value, 0, 1'000'000'000, faults.strayAnswerFrame);
+        else if (name == "strayanswercode")
+            readNumber(key, value, 0, 255, faults.strayAnswerCode);
+        else if (name == "strayanswerfirst")
+            readBool(key, value, faults.strayAnswerFirst);
+        else if (name == "lateanswerframe")
+            readNumber(key, value, 0, 1'000'000'000, faults.lateAnswerFrame);
+        else if (name == "lateanswerms")
+            readNumber(key, value, 0, 60'000, faults.lateAnswerMs);
+        else if (name == "reidentifyms")
+            readNumber(key, value, 0, 60'000, faults.reidentifyMs);
         else
             unknownKey(key);
     }
@@ -389,7 +401,17 @@ std::string SimState::toText() const {
     text += "RefuseWrites=" + std::to_string(faults.refuseWrites) + "\n";
     text += "BadReadCrc=" + std::to_string(faults.badReadCrc) + "\n";
     text += "RefuseFirmwareFrame=" + std::to_string(faults.refuseFirmwareFrame) + "\n";
-    text += "UnplugAfter=" + std::to_string(faults.unplugAfter) + "\n\n";
+    text += "UnplugAfter=" + std::to_string(faults.unplugAfter) + "\n";
+    text += "# Stick alone: the stick frame (0: none) that also gets the answer B2 StrayAnswerCode, before the\n";
+    text += "# real one (StrayAnswerFirst) or after it\n";
+    text += "StrayAnswerFrame=" + std::to_string(faults.strayAnswerFrame) + "\n";
+    text += "StrayAnswerCode=0x" + hex(static_cast<unsigned>(faults.strayAnswerCode), 2) + "\n";
+    text += "StrayAnswerFirst=" + std::string(yesNo(faults.strayAnswerFirst)) + "\n";
+    text += "# Stick alone: the stick frame (0: none) whose answer comes LateAnswerMs late\n";
+    text += "LateAnswerFrame=" + std::to_string(faults.lateAnswerFrame) + "\n";
+    text += "LateAnswerMs=" + std::to_string(faults.lateAnswerMs) + "\n";
+    text += "# Stick alone: after a lost answer or while one is late, B2 5F every this many ms (0: never)\n";
+    text += "ReidentifyMs=" + std::to_string(faults.reidentifyMs) + "\n\n";
 
     text += "[StickMemory]\n";
     for (std::size_t address = 0; address < kSimStickMemorySize; address += kRowLength)

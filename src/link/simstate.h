@@ -11,7 +11,8 @@
 //   [Module]         Present
 //   [Faults]         NoAnswer, NoAnswerAfter, LoseAnswersAfter, ConfirmStatus, ConfirmAddressOffset,
 //                    ConfirmFaultAddress, DelayPerReportMs, RefuseBlockAddress, StoreDiffersAddress, RefuseWrites, BadReadCrc,
-//                    RefuseFirmwareFrame, UnplugAfter
+//                    RefuseFirmwareFrame, UnplugAfter, StrayAnswerFrame, StrayAnswerCode, StrayAnswerFirst,
+//                    LateAnswerFrame, LateAnswerMs, ReidentifyMs
 //   [StickMemory]    rows "00=FF FF ..." of 16 bytes, addresses 00 to F0
 //   [ModuleMemory]   rows "FF80=8A 65 ..." of 16 bytes; rows not listed hold FF
 //
@@ -108,6 +109,19 @@ struct SimFaults {
     // then says Present=false, nothing more is answered and the program reads that the stick is lost;
     // -1: never.
     int unplugAfter = -1;
+    // Stick alone: the Nth stick frame since the stick was found (1: the first) also gets the answer B2 and
+    // StrayAnswerCode, an answer that does not fit it, sent before the real one (StrayAnswerFirst) or after
+    // it; 0: none.
+    int strayAnswerFrame = 0;
+    int strayAnswerCode = 0x56;
+    bool strayAnswerFirst = true;
+    // Stick alone: the answer to the Nth stick frame since the stick was found comes LateAnswerMs
+    // milliseconds late (the answers after it wait behind it); 0: none.
+    int lateAnswerFrame = 0;
+    int lateAnswerMs = 0;
+    // Stick alone: once an answer was lost (LoseAnswersAfter, NoAnswerAfter) or while one is late, the
+    // stick identifies itself again (B2 5F) every this many milliseconds; 0: never.
+    int reidentifyMs = 0;
 
     bool operator==(const SimFaults&) const = default;
 };

@@ -126,8 +126,10 @@ void SimulatedStick::writeData(std::span<const std::uint8_t> report) {
         return;
     }
     const int silentAfter = state_->faults.noAnswerAfter;
-    if (state_->faults.noAnswer || (silentAfter >= 0 && reportsTaken_ > silentAfter))
+    if (state_->faults.noAnswer || (silentAfter >= 0 && reportsTaken_ > silentAfter)) {
+        armReidentify();
         return; // taken, and that is all
+    }
     // The devices see the report as it travels: cut or padded with zeros to the output report length.
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(state_->stick.outputReportLength), 0);
     std::copy_n(report.begin(), std::min(report.size(), frame.size()), frame.begin());
@@ -249,6 +251,33 @@ void SimulatedStick::queueIdentification() {
 }
 
 void SimulatedStick::receiveStickFrame(std::span<const std::uint8_t> frame) {
+    ++stickFrames_;
+    const SimFaults& faults = state_->faults;
+    const bool stray = faults.strayAnswerFrame > 0 && stickFrames_ == faults.strayAnswerFrame;
+    const std::uint8_t strayAnswer[] = {kAnswerMark, static_cast<std::uint8_t>(faults.strayAnswerCode)};
+    if (stray && faults.strayAnswerFirst)
+        queueReport(strayAnswer);
+    const std::size_t queuedBefore = pending_.size();
+    answerStickFrame(frame);
+    if (faults.lateAnswerFrame > 0 && stickFrames_ == faults.lateAnswerFrame && pending_.size() > queuedBefore) {
+        // This frame's answers come late; whatever follows waits behind them.
+        const auto late = std::chrono::milliseconds(faults.lateAnswerMs);
+        for (std::size_t i = queuedBefore; i < pending_.size(); ++i)
+            pending_[i].due += late;
+        lastDue_ = std::max(lastDue_, pending_.back().due);
+        armReidentify();
+    }
+    if (stray && !faults.strayAnswerFirst)
+        queueReport(strayAnswer);
+}
+
+void SimulatedStick::armReidentify() {
+    const int every = state_->faults.reidentifyMs;
+    if (every > 0 && !reidentifyDue_ && !state_->module.present)
+        reidentifyDue_ = now() + std::chrono::milliseconds(every);
+}
+
+void SimulatedStick::answerStickFrame(std::span<const std::uint8_t> frame) {
     switch (frame[2]) {
     case kReadMemory:
         answerReadMemory(frame);
@@ -356,8 +385,10 @@ void SimulatedStick::receiveReset() {
 
 void SimulatedStick::queueReport(std::span<const std::uint8_t> bytes) {
     const int lostAfter = state_->faults.loseAnswersAfter;
-    if (lostAfter >= 0 && answersProduced_ >= lostAfter)
+    if (lostAfter >= 0 && answersProduced_ >= lostAfter) {
+        armReidentify();
         return;
+    }
     ++answersProduced_;
     std::vector<std::uint8_t> report(static_cast<std::size_t>(state_->stick.inputReportLength), 0);
     std::copy_n(bytes.begin(), std::min(bytes.size(), report.size()), report.begin());
@@ -368,9 +399,23 @@ void SimulatedStick::queueReport(std::span<const std::uint8_t> bytes) {
 }
 
 bool SimulatedStick::takeReport(std::span<std::uint8_t> buffer) {
-    if (!open_ || pending_.empty())
+    if (!open_)
         return false;
-    if (pending_.front().due > now())
+    const auto current = now();
+    if (reidentifyDue_ && *reidentifyDue_ <= current && (pending_.empty() || pending_.front().due > current)) {
+        // The stick says who it is by itself, again and again: no answer is lost to it.
+        const SimStick& stick = state_->stick;
+        const std::uint8_t identification[] = {
+            kAnswerMark,           0x5F, stick.deviceNumber[0], stick.deviceNumber[1], stick.deviceNumber[2],
+            stick.deviceNumber[3], 0x00, stick.firmwareVersion};
+        std::fill(buffer.begin(), buffer.end(), 0x00);
+        std::copy_n(identification, std::min(sizeof identification, buffer.size()), buffer.begin());
+        *reidentifyDue_ += std::chrono::milliseconds(state_->faults.reidentifyMs);
+        return true;
+    }
+    if (pending_.empty())
+        return false;
+    if (pending_.front().due > current)
         return false;
     const std::vector<std::uint8_t>& report = pending_.front().bytes;
     std::copy_n(report.begin(), std::min(report.size(), buffer.size()), buffer.begin());
@@ -399,6 +444,8 @@ StickAccess::Wait SimulatedStick::waitForReport(std::span<std::uint8_t> buffer, 
         auto wake = deadline;
         if (open_ && !pending_.empty())
             wake = std::min(wake, pending_.front().due);
+        if (open_ && reidentifyDue_)
+            wake = std::min(wake, *reidentifyDue_);
         queued_.wait_until(lock, wake);
     }
 }
@@ -414,6 +461,8 @@ void SimulatedStick::close() {
     writesRefused_ = 0;
     badCrcsSent_ = 0;
     firmwareFrames_ = 0;
+    stickFrames_ = 0;
+    reidentifyDue_.reset();
     receivedFirmware_.clear();
     incomingAddress_.reset();
     incoming_.clear();

@@ -32,7 +32,11 @@
 // inverted: only a read-back finds it), DelayPerReportMs (each answer becomes readable that long after the one before, measured
 // on a steady clock), RefuseWrites, BadReadCrc, RefuseFirmwareFrame (stick alone) and UnplugAfter (the
 // stick is pulled out right after it took that many output reports: that report is neither acted on nor
-// answered, the state file says Present=false, and reading reports the stick lost).
+// answered, the state file says Present=false, and reading reports the stick lost). Stick alone also:
+// StrayAnswerFrame with StrayAnswerCode and StrayAnswerFirst (that stick frame also gets the answer B2 and the
+// code, one that does not fit it, before or after the real one), LateAnswerFrame with LateAnswerMs (that
+// frame's answer is that much late) and ReidentifyMs (after a lost answer, or while one is late, the stick
+// sends its identification B2 5F every so many milliseconds, which no loss fault swallows).
 //
 // Threads: a reader thread may wait in waitForReport while another thread writes; a lock guards the
 // state, and a write that queues an answer wakes the waiting reader at once (or when the answer is due).
@@ -113,6 +117,9 @@ private:
     void eraseAll();
     // A stick frame (CA C5 ...) of a stick without module.
     void receiveStickFrame(std::span<const std::uint8_t> frame);
+    void answerStickFrame(std::span<const std::uint8_t> frame);
+    // ReidentifyMs: the first unprompted identification falls due (unless one is due already).
+    void armReidentify();
     void answerReadMemory(std::span<const std::uint8_t> frame);
     void receiveMemoryWrite(std::span<const std::uint8_t> frame, bool ee);
     void receiveFirmwarePart(std::span<const std::uint8_t> frame);
@@ -139,6 +146,9 @@ private:
     int writesRefused_ = 0;
     int badCrcsSent_ = 0;
     int firmwareFrames_ = 0;
+    long long stickFrames_ = 0; // stick frames (CA C5) since the stick was found
+    // When the next unprompted identification is due (ReidentifyMs); none before an answer was lost.
+    std::optional<std::chrono::steady_clock::time_point> reidentifyDue_;
     std::vector<std::uint8_t> receivedFirmware_; // since the last reset frame or refusal
     std::optional<std::uint16_t> incomingAddress_;
     std::vector<std::uint8_t> incoming_;

@@ -51,12 +51,18 @@ if [ -f "$firmware" ]; then
     run "fw check of a configuration" 1 "$cli" fw check "$data/default.qcf"
     expect_err "fw check of a configuration" "not a firmware container"
 
-    run "stick update-fw from a file" 0 "$cli" stick update-fw "$firmware"
+    # The stick has 1.73: 1.50 is older and goes only with --allow-downgrade.
+    run "stick update-fw older, refused" 1 "$cli" stick update-fw "$firmware"
+    expect_err "stick update-fw older, refused" "The stick has firmware 1.73; updating would install the older version 1.50."
+    expect_err "stick update-fw older, refused" "Nothing was sent (--allow-downgrade"
+    run "sim show after the refused update" 0 "$cli" sim show "$stick"
+    lacks "sim show after the refused update" "$out" "Firmware received"
+    run "stick update-fw from a file" 0 "$cli" stick update-fw "$firmware" --allow-downgrade
     expect_out "stick update-fw from a file" "firmware 1.50 (6200 bytes, 87 records)"
     expect_err "stick update-fw from a file" "firmware: 87 of 87 records sent"
     run "sim show after the update" 0 "$cli" sim show "$stick"
     expect_out "sim show after the update" "Firmware received at the last update: 6264 bytes"
-    run "stick update-fw built in" 0 "$cli" stick update-fw --60hz
+    run "stick update-fw built in" 0 "$cli" stick update-fw --60hz --allow-downgrade
     expect_out "stick update-fw built in" "the built-in 60 Hz firmware"
     run "stick update-fw corrupted" 1 "$cli" stick update-fw "$work/corrupted.qfw"
     expect_err "stick update-fw corrupted" "CRC does not hold"
@@ -68,6 +74,21 @@ if [ -f "$firmware" ]; then
     # The stick refuses a record, or is pulled out, in the middle of the update.
     refusing_fw="$work/refusing_fw.ini"
     run "sim init refusing firmware" 0 "$cli" sim init "$refusing_fw" --stick-alone --fault RefuseFirmwareFrame=5
+    # A stick that reports no version is never downgraded; one with an older version is updated unasked.
+    for version in none 40; do
+        newer="$work/newer_$version.ini"
+        if [ "$version" = none ]; then fwopt=(); else fwopt=(--stick-fw "$version"); fi
+        run "sim init firmware $version" 0 "$cli" sim init "$newer" --stick-alone "${fwopt[@]}"
+        LUMEQ_SIMULATOR="$newer" run "stick update-fw on firmware $version" 0 "$cli" stick update-fw "$firmware"
+        LUMEQ_SIMULATOR="$newer" run "sim show after update on $version" 0 "$cli" sim show "$newer"
+        expect_out "sim show after update on $version" "Firmware received at the last update: 6264 bytes"
+    done
+    # An early B2 5A, while the second firmware frame is unanswered, shifts nothing.
+    early="$work/early5a.ini"
+    run "sim init early 5A" 0 "$cli" sim init "$early" --stick-alone --stick-fw 40 --fault StrayAnswerFrame=12 --fault StrayAnswerCode=0x5A
+    LUMEQ_SIMULATOR="$early" run "stick update-fw with an early 5A" 0 "$cli" stick update-fw "$firmware"
+    LUMEQ_SIMULATOR="$early" run "sim show after the early 5A" 0 "$cli" sim show "$early"
+    expect_out "sim show after the early 5A" "Firmware received at the last update: 6264 bytes"
     LUMEQ_SIMULATOR="$refusing_fw" run "stick update-fw refused" 1 "$cli" stick update-fw "$firmware"
     expect_err "stick update-fw refused" "refused the firmware"
     pulled="$work/pulled.ini"
@@ -107,6 +128,42 @@ unplugged="$work/unplugged.ini"
 run "sim init unplugged" 0 "$cli" sim init "$unplugged" --stick-alone --fault UnplugAfter=15
 LUMEQ_SIMULATOR="$unplugged" run "unplugged during the write" 1 "$cli" stick write "$data/default.qcf"
 expect_err "unplugged during the write" "unplugged"
+
+# The stick's memory section of a state file.
+memory_of() { sed -n '/^\[StickMemory\]/,/^$/p' "$1"; }
+
+# Nothing is written after a read that failed: six answers with a wrong CRC, or an answer lost at 104.
+for fault in BadReadCrc=6 LoseAnswersAfter=6; do
+    failing="$work/failing_${fault%%=*}.ini"
+    run "sim init $fault" 0 "$cli" sim init "$failing" --stick-alone --stick-fw 73 --log 1234,56,4,71 --fault "$fault"
+    before="$(memory_of "$failing")"
+    LUMEQ_SIMULATOR="$failing" run "write after a failed read ($fault)" 1 "$cli" stick write "$data/default.qcf"
+    [ "$(memory_of "$failing")" = "$before" ] && pass || fail "write after a failed read ($fault) changed the stick's memory"
+done
+expect_err "write after a failed read (LoseAnswersAfter=6)" "stopped answering while its memory was read"
+
+# A stick that identifies itself every 2 s after a lost answer: the read ends a second after the request.
+repeating="$work/repeating.ini"
+run "sim init re-identifying" 0 "$cli" sim init "$repeating" --stick-alone --fault LoseAnswersAfter=5 --fault ReidentifyMs=2000
+started=$(date +%s%N)
+LUMEQ_SIMULATOR="$repeating" run "read from a re-identifying stick" 1 timeout 20 "$cli" stick read -o "$work/never.qcf"
+elapsed=$(( ($(date +%s%N) - started) / 1000000 ))
+expect_err "read from a re-identifying stick" "the stick stopped answering while its memory was read"
+[ "$elapsed" -lt 3000 ] && pass || fail "read from a re-identifying stick took $elapsed ms"
+
+# A late answer (past the second each answer may take) ends the write; a stray B2 56 during the first
+# write memory frame changes nothing.
+late="$work/late.ini"
+run "sim init late answer" 0 "$cli" sim init "$late" --stick-alone --fault LateAnswerFrame=13 --fault LateAnswerMs=1500
+LUMEQ_SIMULATOR="$late" run "write with a late answer" 1 "$cli" stick write "$data/default.qcf"
+expect_err "write with a late answer" "Transfer Error!: the stick stopped answering"
+stray="$work/stray.ini"
+run "sim init stray 56" 0 "$cli" sim init "$stray" --stick-alone --fault StrayAnswerFrame=11 --fault StrayAnswerCode=0x56
+LUMEQ_SIMULATOR="$stray" run "write with a stray 56" 0 "$cli" stick write "$data/default.qcf"
+expect_out "write with a stray 56" "read back: identical"
+run "sim show the stray fault" 0 "$cli" sim show "$stray"
+expect_out "sim show the stray fault" "StrayAnswerFrame=11 StrayAnswerCode=0x56 StrayAnswerFirst"
+run "bad stray fault" 2 "$cli" sim init "$work/x.ini" --stick-alone --fault StrayAnswerCode=300
 
 module="$work/plain.ini"
 run "sim init plain module" 0 "$cli" sim init "$module"

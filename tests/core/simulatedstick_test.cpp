@@ -102,6 +102,12 @@ SimState everyFieldChanged() {
     state.faults.badReadCrc = 2;
     state.faults.refuseFirmwareFrame = 8;
     state.faults.unplugAfter = 40;
+    state.faults.strayAnswerFrame = 11;
+    state.faults.strayAnswerCode = 0x5A;
+    state.faults.strayAnswerFirst = false;
+    state.faults.lateAnswerFrame = 4;
+    state.faults.lateAnswerMs = 1500;
+    state.faults.reidentifyMs = 2000;
     return state;
 }
 
@@ -1172,6 +1178,86 @@ TEST_F(SimulatedStickFile, BlockConfirmedButStoredDifferently) {
     for (std::size_t i = 0; i < block.size(); ++i) {
         EXPECT_EQ(memory[0x8000 + i], block[i]) << i;
         EXPECT_EQ(memory[0x4000 + i], i == 2 ? static_cast<std::uint8_t>(~block[i]) : block[i]) << i;
+    }
+}
+
+// The faults of a stick alone that send what the program did not ask for: a stray answer beside the real
+// one, a late answer, and identifications again and again after a lost answer. On the simulator's clock.
+TEST_F(StickAloneFile, StrayLateAndRepeatedAnswers) {
+    using namespace std::chrono_literals;
+    auto now = std::chrono::steady_clock::time_point{} + 1h;
+    const auto stickOn = [&](const SimState& state) {
+        save(state);
+        auto stick = std::make_unique<SimulatedStick>(path(), [&now] { return now; });
+        EXPECT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
+        stick->writeData(kReadControlBlock);
+        Bytes report(64);
+        EXPECT_TRUE(stick->readData(report)); // B2 50
+        EXPECT_TRUE(stick->readData(report)); // B2 5F
+        return stick;
+    };
+    const auto codes = [](SimulatedStick& stick) {
+        std::vector<int> seen;
+        Bytes report(64);
+        while (stick.readData(report))
+            seen.push_back(report[1]);
+        return seen;
+    };
+    const Bytes write = lumeq::stickWriteMemoryFrame(Bytes(256, 1), 0).bytes;
+    const Bytes read = lumeq::stickReadMemoryFrame(0).bytes;
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "stray answer first" : "stray answer after");
+        SimState state = patternedStick();
+        state.faults.strayAnswerFrame = 2;
+        state.faults.strayAnswerCode = 0x56;
+        state.faults.strayAnswerFirst = first;
+        auto stick = stickOn(state);
+        stick->writeData(read);
+        EXPECT_EQ(codes(*stick), std::vector<int>{0x52});
+        stick->writeData(write);
+        EXPECT_EQ(codes(*stick), first ? std::vector<int>({0x56, 0x54}) : std::vector<int>({0x54, 0x56}));
+        stick->writeData(write);
+        EXPECT_EQ(codes(*stick), std::vector<int>{0x54});
+    }
+    {
+        SCOPED_TRACE("late answer");
+        SimState state = patternedStick();
+        state.faults.lateAnswerFrame = 2;
+        state.faults.lateAnswerMs = 1500;
+        auto stick = stickOn(state);
+        stick->writeData(read);
+        stick->writeData(write);
+        stick->writeData(read);
+        EXPECT_EQ(codes(*stick), std::vector<int>{0x52}); // the second frame's answer, and all after it, wait
+        now += 1499ms;
+        EXPECT_TRUE(codes(*stick).empty());
+        now += 1ms;
+        EXPECT_EQ(codes(*stick), std::vector<int>({0x54, 0x52}));
+    }
+    {
+        SCOPED_TRACE("identifications after a lost answer");
+        SimState state = patternedStick();
+        state.faults.loseAnswersAfter = 3; // B2 50, B2 5F, one read answer
+        state.faults.reidentifyMs = 2000;
+        auto stick = stickOn(state);
+        stick->writeData(read);
+        EXPECT_EQ(codes(*stick), std::vector<int>{0x52});
+        now += 5000ms;
+        EXPECT_TRUE(codes(*stick).empty()); // nothing was lost yet: no identification
+        stick->writeData(read);
+        EXPECT_TRUE(codes(*stick).empty());
+        now += 1999ms;
+        EXPECT_TRUE(codes(*stick).empty());
+        now += 1ms;
+        EXPECT_EQ(codes(*stick), std::vector<int>{0x5F});
+        now += 2000ms;
+        Bytes report(64);
+        ASSERT_TRUE(stick->readData(report));
+        EXPECT_EQ(Bytes(report.begin(), report.begin() + 8), (Bytes{0xB2, 0x5F, 0x00, 0x00, 0x00, 0x01, 0x00, 0xFF}));
+        // Found afresh: the stick is quiet again until an answer is lost.
+        ASSERT_TRUE(stick->findHidDevice(kStickVendorId, kStickProductId));
+        now += 10000ms;
+        EXPECT_TRUE(codes(*stick).empty());
     }
 }
 

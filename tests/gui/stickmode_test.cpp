@@ -30,6 +30,7 @@
 using lumeq::Image;
 using lumeq::MainWindow;
 using lumeq::SimState;
+using lumeq::StickState;
 
 namespace {
 
@@ -116,6 +117,7 @@ class StickModeTest : public QObject {
         void waitForReady() { QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle().endsWith("Ready..."), 10000); }
         QString caption() const { return window->windowTitle(); }
         QProgressBar* progress() const { return find<QProgressBar>("pbFWUpdate"); }
+        StickState state() const { return window->stickSession()->engine().state(); }
         Image stickMemory() const {
             const SimState state = load();
             return Image(state.stick.memory.begin(), state.stick.memory.end());
@@ -137,7 +139,7 @@ private slots:
         QVERIFY(rig.window->isStickMode());
         rig.waitForReady();
         QCOMPARE(rig.caption(), ready("USB Stick, Device Nr. 0012A07F, FW 1.73"));
-        QCOMPARE(rig.window->stickState(), 1);
+        QCOMPARE(rig.state(), StickState::Identified);
         QCOMPARE(rig.window->image(), rig.stickMemory());
         QVERIFY(!rig.window->isFormDisabled());
         QCOMPARE(rig.visibleActionButtons(),
@@ -258,7 +260,7 @@ private slots:
         QCOMPARE(rig.progressValues, everyRecord);
         QVERIFY(!rig.progress()->isVisible());
         QVERIFY(!rig.window->isFormDisabled());
-        QCOMPARE(rig.window->stickState(), 1);
+        QCOMPARE(rig.state(), StickState::Identified);
         QCOMPARE(rig.beeps, 0);
         // The stick received every record: the image's first 72 * records bytes, then the reset frame.
         const SimState after = rig.load();
@@ -316,7 +318,7 @@ private slots:
         rig.click("bUpdateFw");
         QCOMPARE(rig.dialogs.messages, QStringList{lumeq::kNoFirmwareMessage});
         QVERIFY(!rig.progress()->isVisible());
-        QCOMPARE(rig.window->stickState(), 1);
+        QCOMPARE(rig.state(), StickState::Identified);
 
         // A firmware file loaded by hand is sent instead.
         std::vector<std::uint8_t> bytes(500);
@@ -374,7 +376,7 @@ private slots:
         rig.window->image()[5] = 0x55;
         rig.click("bMemStore");
         QTRY_COMPARE(rig.caption(), QString("Transfer Error!"));
-        QCOMPARE(rig.window->stickState(), 0);
+        QCOMPARE(rig.state(), StickState::Waiting);
         QVERIFY(!rig.window->isFormDisabled());
         QVERIFY(rig.find("bMemStore")->isVisible());
         QCOMPARE(int(rig.stickMemory()[5]), int(state.stick.memory[5])); // nothing was written
@@ -447,8 +449,10 @@ private slots:
         const lumeq::ProgrammedLogRead read = lumeq::readProgrammedLog(logPath);
         QVERIFY2(read.ok, read.error.c_str());
         QStringList outcomes;
+        QStringList readBacks;
         for (const lumeq::ProgrammedRecord& record : read.log.records) {
             outcomes << QString::fromStdString(lumeq::programmedOutcomeText(record));
+            readBacks << QString::fromStdString(record.readBack);
             QCOMPARE(record.mode, lumeq::ProgrammedMode::Stick);
             QCOMPARE(record.slot, 0);
             QCOMPARE(record.crc, std::optional<std::uint16_t>(crc));
@@ -456,6 +460,8 @@ private slots:
         }
         QCOMPARE(outcomes, QStringList({"failed: the stick refused a frame six times", "ok",
                                         "interrupted: the stick was unplugged"}));
+        // The written memory was read back once the stick had started afresh, as lumeq-cli does.
+        QCOMPARE(readBacks, QStringList({"", "identical", ""}));
     }
 
     void stickUnpluggedDuringAFirmwareUpdate() {
@@ -470,7 +476,7 @@ private slots:
         QVERIFY(!rig.window->isFormDisabled());
         QVERIFY(!rig.progress()->isVisible());
         QVERIFY(rig.find("bUpdateFw")->isVisible());
-        QCOMPARE(rig.window->stickState(), 1);
+        QCOMPARE(rig.state(), StickState::Identified);
     }
 
     void stickThatNeverIdentifiesItselfKeepsWaiting() {
@@ -481,9 +487,152 @@ private slots:
         rig.start();
         QTest::qWait(20); // the stick's answers come within a millisecond; nothing comes
         QCOMPARE(rig.caption(), QString("USB Stick"));
-        QCOMPARE(rig.window->stickState(), 0);
+        QCOMPARE(rig.state(), StickState::Waiting);
         QVERIFY(rig.window->isFormDisabled());
         QVERIFY(rig.visibleActionButtons().isEmpty());
+    }
+
+    // Nothing is written that was not read: after a first read that failed, Transfer and Default say why and
+    // leave the stick's memory and the window's image as they are; ReRead works and then Transfer does.
+    void failedFirstReadRefusesTransferAndDefault_data() {
+        QTest::addColumn<int>("badCrc");
+        QTest::addColumn<int>("lateFrame");        // the stick frame whose answer comes too late (lost)
+        QTest::addColumn<int>("loseAfter");        // answers after which all are lost
+        QTest::addColumn<int>("reidentifyMs");     // the stick says who it is again and again
+        QTest::addColumn<QString>("message");
+        QTest::newRow("six answers with a wrong CRC at 52") << 6 << 0 << -1 << 0 << QString(lumeq::kStickReadErrorMessage);
+        QTest::newRow("the answer at 104 lost") << 0 << 5 << -1 << 0 << QString(lumeq::kStickNoAnswerMessage);
+        QTest::newRow("lost at 104, identifications every 100 ms")
+            << 0 << 0 << 6 << 100 << QString(lumeq::kStickNoAnswerMessage);
+    }
+    void failedFirstReadRefusesTransferAndDefault() {
+        QFETCH(int, badCrc);
+        QFETCH(int, lateFrame);
+        QFETCH(int, loseAfter);
+        QFETCH(int, reidentifyMs);
+        QFETCH(QString, message);
+        Rig rig;
+        SimState state = stickWithConfiguration(73);
+        state.faults.badReadCrc = badCrc;
+        state.faults.lateAnswerFrame = lateFrame;
+        state.faults.lateAnswerMs = 600;
+        state.faults.loseAnswersAfter = loseAfter;
+        state.faults.reidentifyMs = reidentifyMs;
+        rig.save(state);
+        MainWindow::Timing timing = Rig::timing();
+        timing.stickAnswerMs = 300;
+        rig.start({"-skipFW"}, timing);
+        // Identifications that keep coming do not hold the read's wait open.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.caption(), QString("Read Error"), 5000);
+        QCOMPARE(rig.dialogs.messages, QStringList{message});
+        QVERIFY(!rig.window->stickSession()->engine().memoryRead());
+        QVERIFY(rig.find("bMemStore")->isVisible());
+        rig.window->image()[5] = 0x55;
+        const Image edited = rig.window->image();
+        rig.click("bMemStore");
+        QCOMPARE(rig.dialogs.messages.size(), 2);
+        QVERIFY(rig.dialogs.messages.last().contains("read the stick again first"));
+        rig.click("bMemClear");
+        QCOMPARE(rig.dialogs.messages.size(), 3);
+        QVERIFY(rig.dialogs.messages.last().contains("read the stick again first"));
+        QCOMPARE(rig.window->image(), edited);
+        QTest::qWait(50); // a write would have begun by now
+        QVERIFY(std::equal(state.stick.memory.begin(), state.stick.memory.end(), rig.stickMemory().begin()));
+        if (loseAfter >= 0)
+            return; // every later answer is lost too
+        // ReRead works after the failed read (the late answer, when it comes, changes nothing).
+        if (lateFrame)
+            QTest::qWait(1000); // the late answer has come meanwhile (600 ms after its frame)
+        rig.click("bReread");
+        rig.waitForReady();
+        QCOMPARE(rig.window->image(), rig.stickMemory());
+        // Transfer finds the stick afresh, which counts its frames from 1 again: without the fault now.
+        SimState willing = rig.load();
+        willing.faults = {};
+        rig.save(willing);
+        rig.window->image()[5] = 0x55;
+        rig.click("bMemStore");
+        QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+        QCOMPARE(int(rig.stickMemory()[5]), 0x55);
+    }
+
+    // Firmware never goes down unasked: the question after the read offers the older built-in image with
+    // No as its default and a line naming both versions; No is remembered for this stick (a Transfer, whose
+    // read-back reads the stick again, does not bring it back); Update FW asks the same way.
+    void olderFirmwareIsOfferedWithNoAsTheDefault() {
+        Rig rig;
+        const QString logPath = rig.dir.filePath("programmed.log");
+        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
+        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
+        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        const lumeq::FirmwareContainer firmware = *builtIn();
+        const int newer = firmware.version + 22;
+        rig.save(stickWithConfiguration(static_cast<std::uint8_t>(newer)));
+        rig.dialogs.defaultNoAnswer = false;
+        rig.start();
+        rig.waitForReady();
+        const QString question = QString::fromStdString(lumeq::firmwareQuestionText(newer, firmware.version));
+        const QString detail = QString("The stick has firmware 1.%1; updating would install the older version 1.%2.")
+                                   .arg(newer)
+                                   .arg(firmware.version);
+        QCOMPARE(rig.dialogs.defaultNoQuestions, QStringList{question});
+        QCOMPARE(rig.dialogs.details, QStringList{detail});
+        QVERIFY(detail.contains("older"));
+
+        rig.click("bMemStore");
+        QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+        rig.waitForReady();
+        QCOMPARE(rig.dialogs.defaultNoQuestions.size(), 1); // not asked again for this stick
+        QCOMPARE(rig.load().stick.receivedFirmwareBytes, 0);
+
+        rig.click("bUpdateFw");
+        QCOMPARE(rig.dialogs.defaultNoQuestions,
+                 QStringList({question, QString::fromLatin1(lumeq::kOlderFirmwareQuestion)}));
+        QCOMPARE(rig.dialogs.details.last(), detail);
+        QVERIFY(!rig.progress()->isVisible());
+        QCOMPARE(rig.load().stick.receivedFirmwareBytes, 0); // No sends nothing
+        rig.dialogs.defaultNoAnswer = true;
+        rig.click("bUpdateFw");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.caption().endsWith("->FW Update finished."), 15000);
+        QCOMPARE(rig.load().stick.receivedFirmwareBytes, int((firmware.length + 71) / 72 * 72));
+
+        // The log: the Transfer read back identical, the update with the version of the image sent.
+        const lumeq::ProgrammedLogRead read = lumeq::readProgrammedLog(logPath);
+        QVERIFY2(read.ok, read.error.c_str());
+        QCOMPARE(read.log.records.size(), std::size_t(2));
+        QCOMPARE(read.log.records[0].readBack, std::string("identical"));
+        QCOMPARE(read.log.records[0].outcome, lumeq::ProgrammedOutcome::Ok);
+        QCOMPARE(read.log.records[1].firmware, "1." + std::to_string(firmware.version));
+        QVERIFY(read.log.records[1].readBack.empty());
+        QCOMPARE(read.log.records[1].outcome, lumeq::ProgrammedOutcome::Ok);
+    }
+
+    // Stray and late answers during a Transfer: the write goes through unharmed, bytes 0..249 as they were
+    // in the window and nothing past them.
+    void strayAnswersDuringATransferChangeNothing_data() {
+        QTest::addColumn<int>("code");
+        QTest::newRow("B2 56 to the first write memory frame") << 0x56;
+        QTest::newRow("B2 5A to the first write memory frame") << 0x5A;
+    }
+    void strayAnswersDuringATransferChangeNothing() {
+        QFETCH(int, code);
+        Rig rig;
+        SimState state = stickWithConfiguration(73);
+        state.faults.strayAnswerFrame = 11; // ten read frames, then the first write memory frame
+        state.faults.strayAnswerCode = code;
+        rig.save(state);
+        rig.start({"-skipFW"});
+        rig.waitForReady();
+        for (std::size_t i = 0; i < 250; ++i)
+            rig.window->image()[i] = static_cast<std::uint8_t>(i ^ 0xA5);
+        const Image written = rig.window->image();
+        rig.click("bMemStore");
+        QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+        rig.waitForReady();
+        const Image memory = rig.stickMemory();
+        QVERIFY(std::equal(written.begin(), written.begin() + 250, memory.begin()));
+        QVERIFY(std::equal(memory.begin() + 250, memory.end(), state.stick.memory.begin() + 250));
+        QVERIFY(rig.dialogs.messages.isEmpty());
     }
 };
 
