@@ -128,7 +128,9 @@ private slots:
                                              << QStringList{"Not a configuration or firmware file!"};
         QTest::newRow("one line only") << QByteArray("MMN8A1C\r\n") << QStringList() << QStringList();
         QTest::newRow("empty") << QByteArray() << QStringList() << QStringList();
-        QTest::newRow("firmware") << QByteArray("FWX0000\r\n00\r\n") << QStringList() << QStringList();
+        // A firmware container whose length field says 0 holds no firmware.
+        QTest::newRow("firmware of length 0") << QByteArray("FWX0000\r\n00\r\n") << QStringList()
+                                              << QStringList{"File is corrupted!"};
     }
     void refusedOrBadFilesChangeNothing() {
         QFETCH(QByteArray, content);
