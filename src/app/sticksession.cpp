@@ -167,7 +167,12 @@ void StickSession::reportsWaiting() {
         lostHandled_ = true;
         pump_.stop();
         handle(engine_.stickLost());
-        // A write that had no answer outstanding (waiting for the stick to start afresh) ends too.
+        // A write that had no answer outstanding ends too: written but not read back when it waited for the
+        // stick to start afresh.
+        if (memoryWrite_ && memoryWrite_->awaitingRestart()) {
+            memoryWrite_->restartMissing();
+            jobEnded();
+        }
         interruptJob(StickInterruption::Unplugged);
     }
     handling_ = false;
@@ -249,12 +254,12 @@ void StickSession::apply(const StickEffects& effects) {
             buttonsShown = true;
             break;
         case Kind::ReadFailed:
-            if (event.reason == StickEnd::BackToWaiting || event.reason == StickEnd::None)
+            if (event.end == StickEnd::BackToWaiting || event.end == StickEnd::None)
                 break; // B2 51 follows and says what the window shows
             setCaption(kReadErrorText);
-            if (event.reason == StickEnd::BadCrc)
+            if (event.end == StickEnd::BadCrc)
                 message = QString::fromUtf8(kStickReadErrorMessage);
-            endMessage(event.reason);
+            endMessage(event.end);
             formDisabled = false;
             buttonsShown = true;
             normalCursor = true;
@@ -266,13 +271,13 @@ void StickSession::apply(const StickEffects& effects) {
             appendCaption(kTransferFinishedText);
             break;
         case Kind::WriteFailed:
-            if (event.reason == StickEnd::BackToWaiting || event.reason == StickEnd::None)
+            if (event.end == StickEnd::BackToWaiting || event.end == StickEnd::None)
                 break;
-            if (event.reason == StickEnd::NotRead) {
-                endMessage(event.reason); // nothing was sent: the window stays as it is
+            if (event.end == StickEnd::NotRead) {
+                endMessage(event.end); // nothing was sent: the window stays as it is
                 break;
             }
-            endMessage(event.reason);
+            endMessage(event.end);
             buttonsShown = true;
             formDisabled = false;
             normalCursor = true;
@@ -293,14 +298,14 @@ void StickSession::apply(const StickEffects& effects) {
             formDisabled = false;
             break;
         case Kind::FirmwareStopped:
-            switch (event.reason) {
+            switch (event.end) {
             case StickEnd::Refused: // the bar stays where it stopped
                 beep = true;
                 formDisabled = false;
                 break;
             case StickEnd::NoAnswer:
             case StickEnd::Lost:
-                endMessage(event.reason);
+                endMessage(event.end);
                 progressShown = false;
                 formDisabled = false;
                 normalCursor = true;

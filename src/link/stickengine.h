@@ -173,7 +173,7 @@ struct StickEvent {
         BackToWaiting,    // B2 51
     };
     Kind kind;
-    StickEnd reason = StickEnd::None;
+    StickEnd end = StickEnd::None; // why it ended, for the events that end something
     int done = 0;
     int total = 0;
     bool readStarted = false;

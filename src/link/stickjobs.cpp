@@ -121,8 +121,8 @@ void StickMemoryWrite::observe(const StickEffects& effects) {
                 stage_ = Stage::Restarting;
             } else if (event.kind == StickEvent::Kind::WriteFailed) {
                 stage_ = Stage::Done;
-                const std::string reason = writeEndReason(event.reason);
-                finish(outcomeOf(event.reason), reason, std::string(kTransferErrorText) + ": " + reason);
+                const std::string reason = writeEndReason(event.end);
+                finish(outcomeOf(event.end), reason, std::string(kTransferErrorText) + ": " + reason);
             }
             break;
         case Stage::Restarting:
@@ -191,8 +191,8 @@ void StickFirmwareUpdate::observe(const StickEffects& effects) {
         if (event.kind == StickEvent::Kind::FirmwareDone) {
             finish(ProgrammedOutcome::Ok, {}, {});
         } else if (event.kind == StickEvent::Kind::FirmwareStopped) {
-            const std::string reason = firmwareEndReason(event.reason);
-            finish(outcomeOf(event.reason), reason, reason);
+            const std::string reason = firmwareEndReason(event.end);
+            finish(outcomeOf(event.end), reason, reason);
         }
     }
 }

@@ -75,7 +75,7 @@ std::optional<std::pair<std::uint8_t, std::uint8_t>> readRequest(const StickEffe
 // The reason of the first event of this kind; nothing when there is none.
 std::optional<StickEnd> ended(const StickEffects& effects, Kind kind) {
     const StickEvent* event = effects.find(kind);
-    return event ? std::optional<StickEnd>(event->reason) : std::nullopt;
+    return event ? std::optional<StickEnd>(event->end) : std::nullopt;
 }
 
 struct Rig {
@@ -858,7 +858,7 @@ TEST(StickEngine, MissingAnswerOrLostStickEndsWhatWasGoingOn) {
             const StickEffects effects = reason == StickEnd::Lost ? rig.engine.stickLost() : rig.engine.answerMissing();
             ASSERT_EQ(effects.events.size(), 1u);
             EXPECT_EQ(effects.events[0].kind, c.kind);
-            EXPECT_EQ(effects.events[0].reason, reason);
+            EXPECT_EQ(effects.events[0].end, reason);
             EXPECT_TRUE(effects.frames.empty());
             EXPECT_FALSE(rig.engine.awaitingAnswer());
             EXPECT_EQ(rig.engine.state(), c.after);
