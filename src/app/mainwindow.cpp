@@ -93,8 +93,7 @@ MainWindow::MainWindow(std::unique_ptr<StickAccess> stick, QString programDir, Q
     firmwareSource_ = builtInFirmware;
     pump_ = std::make_unique<ReportPump>(*stick_, [this] { reportsWaiting(); });
 
-    // All flags start clear; stick mode is not active.
-    stickState_ = -1;
+    // All flags start clear; no mode is chosen yet.
     eeBlock.assign(kImageSize, 0);
 }
 
@@ -106,8 +105,12 @@ MainWindow::~MainWindow() {
     setBusyCursor(false);
 }
 
-int MainWindow::stickState() const {
-    return stickSession_ ? stickSession_->engine().stickState() : stickState_;
+std::optional<StickState> MainWindow::stickState() const {
+    if (stickSession_)
+        return stickSession_->engine().state();
+    if (mode_ == Mode::Stick)
+        return StickState::Waiting;
+    return std::nullopt;
 }
 
 void MainWindow::setTiming(const Timing& timing) {
@@ -374,7 +377,7 @@ void MainWindow::formActivate() {
     pVersion->setText(pVersion->text() + QStringLiteral(LUMEQ_VERSION_TEXT));
 
     formDisabled_ = true;
-    demo = true;
+    mode_ = Mode::Demo;
     options_ = readOptions(programDir_, parameters_);
     curves_.curveIndex = options_.curveIndex;
     if (options_.debugMode)
@@ -383,19 +386,17 @@ void MainWindow::formActivate() {
     if (checkHID()) {
         Timer2->stop();
         setWindowTitle(QStringLiteral("Loading"));
-        demo = false;
+        mode_ = Mode::Module;
         inReportLength = stick_->getInputReportLength() & 0xFF;
         outReportLength = stick_->getOutputReportLength() & 0xFF;
         featureReportLength = stick_->getFeatureReportLength() & 0xFF;
         setBusyCursor(true);
-        usbStick = false;
 
         const ModuleReadOutcome outcome =
             moduleSession_->readModule({timing_.passMs, timing_.maxPass}, inReportLength, *pump_);
         if (outcome == ModuleReadOutcome::StickAlone) {
-            usbStick = true;
+            mode_ = Mode::Stick;
             setWindowTitle(QStringLiteral("USB Stick"));
-            stickState_ = 0;
             cbStickDebug->setVisible(options_.debugMode);
             setBusyCursor(false);
             StickWidgets widgets{gbLog, lOp, lSwCnt, lOverT, lMaxT, cbStickDebug, cbDebugHold, mDebug, pbFWUpdate};
@@ -406,7 +407,7 @@ void MainWindow::formActivate() {
         }
     }
 
-    if (demo) {
+    if (mode_ == Mode::Demo) {
         setWindowTitle(QStringLiteral("Demo Mode"));
         pause(timing_.demoPauseMs);
         eeBlock = defaultImage();
@@ -417,12 +418,12 @@ void MainWindow::formActivate() {
         if (stick_ && stick_->libraryLoaded() && !closing_)
             Timer2->start();
     } else {
-        if (!usbStick)
+        if (mode_ == Mode::Module)
             moduleSession_->showSlotBar();
         // The built-in firmware: always in stick mode, in module mode unless -skipFW.
-        if (usbStick || !options_.skipFW)
+        if (mode_ == Mode::Stick || !options_.skipFW)
             loadRes();
-        if (!usbStick)
+        if (mode_ == Mode::Module)
             moduleSession_->updateStatusLine();
     }
 
@@ -472,7 +473,7 @@ void MainWindow::loadRes() {
     }
     const FirmwareContainer container = parseFirmwareContainer(builtIn->text);
     if (const auto icon =
-            takeBuiltInFirmware(firmware_, container, usbStick ? FirmwareMode::Stick : FirmwareMode::Module))
+            takeBuiltInFirmware(firmware_, container, mode_ == Mode::Stick ? FirmwareMode::Stick : FirmwareMode::Module))
         showFirmwareIcon(QString::fromStdString(icon->hint));
 }
 
@@ -488,7 +489,9 @@ void MainWindow::hideFirmwareIcon() {
 
 void MainWindow::loadFirmwareFile(const std::string& text) {
     const FirmwareContainer container = parseFirmwareContainer(text);
-    const FirmwareMode mode = demo ? FirmwareMode::Demo : usbStick ? FirmwareMode::Stick : FirmwareMode::Module;
+    const FirmwareMode mode = mode_ == Mode::Demo    ? FirmwareMode::Demo
+                              : mode_ == Mode::Stick ? FirmwareMode::Stick
+                                                     : FirmwareMode::Module;
     const FirmwareFileResult result = takeFirmwareFile(firmware_, container, mode);
     if (!result.accepted) {
         dialogs_->message(fromStd(kFileCorruptedMessage));
@@ -496,7 +499,7 @@ void MainWindow::loadFirmwareFile(const std::string& text) {
     }
     if (result.icon)
         showFirmwareIcon(QString::fromStdString(result.icon->hint));
-    if (!demo && !usbStick)
+    if (mode_ == Mode::Module)
         moduleSession_->updateStatusLine();
 }
 
@@ -541,7 +544,7 @@ void MainWindow::actionClicked(Action which) {
         bPdfClick();
         break;
     case Action::bMemClear:
-        if (!usbStick)
+        if (mode_ == Mode::Module)
             moduleSession_->bMemClearClick();
         else if (stickSession_ && stickSession_->bMemClearClick())
             clearStickMemory();
@@ -552,7 +555,7 @@ void MainWindow::actionClicked(Action which) {
     case Action::bMemStore:
         if (stickSession_)
             stickSession_->bMemStoreClick();
-        else if (!usbStick)
+        else if (mode_ == Mode::Module)
             moduleSession_->bMemStoreClick();
         break;
     case Action::bErase:
@@ -570,10 +573,11 @@ void MainWindow::actionClicked(Action which) {
 }
 
 void MainWindow::enableButtons() {
-    const bool module = !usbStick;
-    action(Action::bUpdateFw)->setVisible(usbStick);
-    action(Action::bReread)->setVisible(usbStick);
-    if (usbStick && options_.set60Hz)
+    const bool stick = mode_ == Mode::Stick;
+    const bool module = !stick;
+    action(Action::bUpdateFw)->setVisible(stick);
+    action(Action::bReread)->setVisible(stick);
+    if (stick && options_.set60Hz)
         l60Hz->show();
     action(Action::bMemCancel)->setVisible(module);
     if (module && options_.enableErase)

@@ -18,6 +18,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QFrame;
@@ -65,6 +66,10 @@ public:
     static constexpr int kActionCount = static_cast<int>(Action::bPdf) + 1;
     static QString actionName(Action action);
 
+    // The mode of the run, chosen by the start-up once and for all: without a stick the demo, a module
+    // behind the stick, or the stick alone.
+    enum class Mode { Starting, Demo, Module, Stick };
+
     // Receives the arguments of a self-restart instead of starting a new process (tests).
     using RestartHandler = std::function<void(const QStringList& arguments)>;
 
@@ -85,13 +90,15 @@ public:
 
     // State that the rest of the program and the tests read.
     const Image& image() const { return eeBlock; }
-    bool isStickMode() const { return usbStick; }
+    Mode mode() const { return mode_; }
+    bool isStickMode() const { return mode_ == Mode::Stick; }
     bool isFormDisabled() const { return formDisabled_; }
     bool startupFinished() const { return startupDone_; }
     const StartupOptions& options() const { return options_; }
     int curveIndex() const { return curves_.curveIndex; }
     QString restartParams() const { return options_.restartParams(); }
-    int stickState() const;
+    // The stick-mode engine's state; none outside stick mode.
+    std::optional<StickState> stickState() const;
     EditorSet& editors() const { return *editors_; }
     // Module mode: the slot bar and the module's contents (idle in the other modes).
     ModuleSession* moduleSession() const { return moduleSession_; }
@@ -120,7 +127,7 @@ public:
     void message(const QString& text) override;
     bool ask(const QString& text, const QString& accept, const QString& reject) override;
     QString programDir() const override { return programDir_; }
-    bool isDemo() const override { return demo; }
+    bool isDemo() const override { return mode_ == Mode::Demo; }
     CurveState& curves() override { return curves_; }
     QString curveName() const override;
 
@@ -188,12 +195,10 @@ private:
     FirmwareState firmware_;
 
     // Mode and interlock.
-    bool demo = false;
-    bool usbStick = false;
+    Mode mode_ = Mode::Starting;
     bool formDisabled_ = false;
     StartupOptions options_;
     CurveState curves_;
-    int stickState_ = -1;
     int inReportLength = 0;
     int outReportLength = 0;
     int featureReportLength = 0;

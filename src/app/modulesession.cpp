@@ -22,6 +22,8 @@ namespace {
 const QColor kFilledSlotColour(166, 202, 240);
 const QColor kEmptySlotColour(0, 255, 0);
 constexpr const char* kConfirmText = "Are youe sure?";
+constexpr const char* kNoStickDetail = "The programming stick was not found: check that it is plugged in and that "
+                                       "the module sits on it. Nothing was written; the configuration stays here.";
 constexpr const char* kNoAnswerMessage =
     "The module did not answer. Its memory slots could not be read, so nothing can be written to it "
     "in this run. Check the connection to the module and start the program again.";
@@ -294,7 +296,7 @@ void ModuleSession::bMemStoreClick() {
     if (writing())
         return;
     if (!stickPresent()) {
-        host_.dialogs().message(fromStd(kUsbErrorMessage));
+        host_.dialogs().message(fromStd(kUsbErrorMessage), QString::fromLatin1(kNoStickDetail));
         return;
     }
     const bool withFirmware = firmwareGoesAlong();
@@ -371,7 +373,7 @@ void ModuleSession::bEraseClick() {
     if (writing())
         return;
     if (!stickPresent()) {
-        host_.dialogs().message(fromStd(kUsbErrorMessage));
+        host_.dialogs().message(fromStd(kUsbErrorMessage), QString::fromLatin1(kNoStickDetail));
         return;
     }
     if (!controlBlockRead_)

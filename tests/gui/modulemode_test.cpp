@@ -547,6 +547,7 @@ private slots:
         rig.click("bMemStore");
         rig.waitForWrite();
         QCOMPARE(rig.dialogs.messages, QStringList{"   USB Error!   "});
+        QVERIFY(rig.dialogs.details.first().startsWith("The programming stick was not found"));
         QVERIFY(rig.restarts.isEmpty());
         QVERIFY(!rig.window->isFormDisabled());
         QVERIFY(rig.find<QPushButton>("bMemStore")->isVisible());

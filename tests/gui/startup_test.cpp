@@ -91,7 +91,7 @@ private slots:
             QVERIFY2(!run.find(name)->isVisible(), name);
         QVERIFY(run.find<QTimer>("Timer2")->isActive());
         QVERIFY(!run.find<QTimer>("Timer1")->isActive());
-        QCOMPARE(run.window->stickState(), -1);
+        QVERIFY(!run.window->stickState()); // no stick mode
     }
 
     void everyWidgetHasItsControlName() {
@@ -280,7 +280,7 @@ private slots:
         QTRY_VERIFY(run.finished());
         QCOMPARE(run.window->windowTitle(), QString("USB Stick"));
         QVERIFY(run.window->isStickMode());
-        QCOMPARE(run.window->stickState(), 0);
+        QCOMPARE(run.window->stickState(), std::optional(lumeq::StickState::Waiting));
         QVERIFY(!run.find<QTimer>("Timer1")->isActive());
         QCOMPARE(run.find("cbStickDebug")->isVisible(), debugShown);
         for (const char* name : {"bM1", "bM2", "bM3", "bM4"})
