@@ -49,7 +49,8 @@ constexpr const char* kHelp =
     "--fault sets a fault of the [Faults] section (NoAnswer, LoseAnswersAfter, ConfirmStatus,\n"
     "ConfirmAddressOffset, ConfirmFaultAddress, DelayPerReportMs, NoAnswerAfter, RefuseBlockAddress,\n"
     "StoreDiffersAddress, RefuseWrites, BadReadCrc, RefuseFirmwareFrame, UnplugAfter, StrayAnswerFrame,\n"
-    "StrayAnswerCode, StrayAnswerFirst, LateAnswerFrame, LateAnswerMs, ReidentifyMs); it may be repeated.\n"
+    "StrayAnswerCode, StrayAnswerFirst, LateAnswerFrame, LateAnswerMs, ReidentifyMs, StickStoreDiffersByte);\n"
+    "it may be repeated.\n"
     "sim show prints the stick, the control block and the slots of a state file.\n"
     "Point LUMEQ_SIMULATOR at the file to use it in place of the stick.";
 
@@ -331,6 +332,8 @@ int show(const std::vector<std::string>& args) {
                   " LateAnswerMs=" + std::to_string(f.lateAnswerMs);
     if (f.reidentifyMs > 0)
         faults += " ReidentifyMs=" + std::to_string(f.reidentifyMs);
+    if (f.stickStoreDiffersByte >= 0)
+        faults += " StickStoreDiffersByte=" + std::to_string(f.stickStoreDiffersByte);
     std::printf("Faults:    %s\n", faults.empty() ? "none" : faults.c_str() + 1);
 
     if (!state.module.present) {

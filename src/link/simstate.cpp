@@ -306,6 +306,8 @@ private:
             readNumber(key, value, 0, 60'000, faults.lateAnswerMs);
         else if (name == "reidentifyms")
             readNumber(key, value, 0, 60'000, faults.reidentifyMs);
+        else if (name == "stickstorediffersbyte")
+            readNumber(key, value, -1, 255, faults.stickStoreDiffersByte);
         else
             unknownKey(key);
     }
@@ -411,7 +413,9 @@ std::string SimState::toText() const {
     text += "LateAnswerFrame=" + std::to_string(faults.lateAnswerFrame) + "\n";
     text += "LateAnswerMs=" + std::to_string(faults.lateAnswerMs) + "\n";
     text += "# Stick alone: after a lost answer or while one is late, B2 5F every this many ms (0: never)\n";
-    text += "ReidentifyMs=" + std::to_string(faults.reidentifyMs) + "\n\n";
+    text += "ReidentifyMs=" + std::to_string(faults.reidentifyMs) + "\n";
+    text += "# Stick alone: the memory byte kept inverted by every write frame that carries it (-1: none)\n";
+    text += "StickStoreDiffersByte=" + std::to_string(faults.stickStoreDiffersByte) + "\n\n";
 
     text += "[StickMemory]\n";
     for (std::size_t address = 0; address < kSimStickMemorySize; address += kRowLength)

@@ -12,7 +12,7 @@
 //   [Faults]         NoAnswer, NoAnswerAfter, LoseAnswersAfter, ConfirmStatus, ConfirmAddressOffset,
 //                    ConfirmFaultAddress, DelayPerReportMs, RefuseBlockAddress, StoreDiffersAddress, RefuseWrites, BadReadCrc,
 //                    RefuseFirmwareFrame, UnplugAfter, StrayAnswerFrame, StrayAnswerCode, StrayAnswerFirst,
-//                    LateAnswerFrame, LateAnswerMs, ReidentifyMs
+//                    LateAnswerFrame, LateAnswerMs, ReidentifyMs, StickStoreDiffersByte
 //   [StickMemory]    rows "00=FF FF ..." of 16 bytes, addresses 00 to F0
 //   [ModuleMemory]   rows "FF80=8A 65 ..." of 16 bytes; rows not listed hold FF
 //
@@ -122,6 +122,9 @@ struct SimFaults {
     // Stick alone: once an answer was lost (LoseAnswersAfter, NoAnswerAfter) or while one is late, the
     // stick identifies itself again (B2 5F) every this many milliseconds; 0: never.
     int reidentifyMs = 0;
+    // Stick alone: this byte of the device memory is kept inverted whenever a write frame carries it (the
+    // frame is accepted all the same), so that only reading the memory back shows it; -1: none.
+    int stickStoreDiffersByte = -1;
 
     bool operator==(const SimFaults&) const = default;
 };

@@ -343,6 +343,9 @@ void SimulatedStick::receiveMemoryWrite(std::span<const std::uint8_t> frame, boo
     }
     const std::size_t stored = std::min(count, kSimStickMemorySize - address);
     std::copy_n(frame.begin() + 7, stored, state_->stick.memory.begin() + address);
+    const int differs = state_->faults.stickStoreDiffersByte;
+    if (differs >= address && static_cast<std::size_t>(differs) < address + stored)
+        state_->stick.memory[static_cast<std::size_t>(differs)] ^= 0xFF;
     const std::uint8_t answer[] = {kAnswerMark, accepted};
     queueReport(answer);
     // The last write EE frame ends the write: the stick starts afresh and says who it is.

@@ -36,7 +36,9 @@
 // StrayAnswerFrame with StrayAnswerCode and StrayAnswerFirst (that stick frame also gets the answer B2 and the
 // code, one that does not fit it, before or after the real one), LateAnswerFrame with LateAnswerMs (that
 // frame's answer is that much late) and ReidentifyMs (after a lost answer, or while one is late, the stick
-// sends its identification B2 5F every so many milliseconds, which no loss fault swallows).
+// sends its identification B2 5F every so many milliseconds, which no loss fault swallows) and
+// StickStoreDiffersByte (that byte of the memory is kept inverted by the write frames that carry it; only a
+// read-back shows it).
 //
 // Threads: a reader thread may wait in waitForReport while another thread writes; a lock guards the
 // state, and a write that queues an answer wakes the waiting reader at once (or when the answer is due).

@@ -165,6 +165,15 @@ run "sim show the stray fault" 0 "$cli" sim show "$stray"
 expect_out "sim show the stray fault" "StrayAnswerFrame=11 StrayAnswerCode=0x56 StrayAnswerFirst"
 run "bad stray fault" 2 "$cli" sim init "$work/x.ini" --stick-alone --fault StrayAnswerCode=300
 
+# A stick that keeps a byte otherwise than written: only the read-back finds it, and the log says so.
+differs="$work/differs.ini"
+run "sim init store differs" 0 "$cli" sim init "$differs" --stick-alone --fault StickStoreDiffersByte=130
+LUMEQ_SIMULATOR="$differs" LUMEQ_LOG_FILE="$work/differs.log" run "write read back different" 1 "$cli" stick write "$data/default.qcf"
+expect_err "write read back different" "the memory was written, but byte 130 reads back as 00 instead of FF"
+LUMEQ_LOG_FILE="$work/differs.log" run "log of the differing write" 0 "$cli" log
+expect_out "log of the differing write" "differs: byte 130 reads back as 00 instead of FF"
+expect_out "log of the differing write" "failed: the read-back differs"
+
 module="$work/plain.ini"
 run "sim init plain module" 0 "$cli" sim init "$module"
 LUMEQ_SIMULATOR="$module" run "stick info on a module" 1 "$cli" stick info

@@ -108,6 +108,7 @@ SimState everyFieldChanged() {
     state.faults.lateAnswerFrame = 4;
     state.faults.lateAnswerMs = 1500;
     state.faults.reidentifyMs = 2000;
+    state.faults.stickStoreDiffersByte = 130;
     return state;
 }
 
@@ -1259,6 +1260,20 @@ TEST_F(StickAloneFile, StrayLateAndRepeatedAnswers) {
         now += 10000ms;
         EXPECT_TRUE(codes(*stick).empty());
     }
+}
+
+// A byte the stick keeps otherwise than written: the frame is accepted, only the memory shows it.
+TEST_F(StickAloneFile, StoreDiffersByteIsKeptInverted) {
+    SimState state = patternedStick();
+    state.faults.stickStoreDiffersByte = 130;
+    auto stick = identified(state);
+    const Bytes memory(256, 0x5A);
+    for (const std::uint8_t address : {std::uint8_t{100}, std::uint8_t{125}, std::uint8_t{150}})
+        EXPECT_EQ(exchange(*stick, lumeq::stickWriteMemoryFrame(memory, address).bytes)->at(1), 0x54);
+    EXPECT_EQ(stick->state().stick.memory[129], 0x5A);
+    EXPECT_EQ(stick->state().stick.memory[130], 0xA5);
+    EXPECT_EQ(stick->state().stick.memory[131], 0x5A);
+    EXPECT_EQ(SimState::load(path()).state->stick.memory[130], 0xA5);
 }
 
 } // namespace

@@ -634,6 +634,33 @@ private slots:
         QVERIFY(std::equal(memory.begin() + 250, memory.end(), state.stick.memory.begin() + 250));
         QVERIFY(rig.dialogs.messages.isEmpty());
     }
+
+    // A stick that keeps a byte otherwise than written: the Transfer's read-back finds it, says so with the
+    // difference as its detail line, and the log records it.
+    void transferWhoseReadBackDiffersSaysSo() {
+        Rig rig;
+        const QString logPath = rig.dir.filePath("programmed.log");
+        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
+        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
+        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        SimState state = stickWithConfiguration(73);
+        state.faults.stickStoreDiffersByte = 200;
+        rig.save(state);
+        rig.start({"-skipFW"});
+        rig.waitForReady();
+        rig.window->image()[200] = 0x3C;
+        rig.click("bMemStore");
+        QTRY_COMPARE(rig.dialogs.messages, QStringList{lumeq::kStickReadBackMessage});
+        QCOMPARE(rig.dialogs.details,
+                 QStringList{"the memory was written, but byte 200 reads back as C3 instead of 3C"});
+        QVERIFY(rig.caption().endsWith("Ready...")); // the stick as it was read back
+        QCOMPARE(int(rig.window->image()[200]), 0xC3);
+        const lumeq::ProgrammedLogRead read = lumeq::readProgrammedLog(logPath);
+        QVERIFY2(read.ok, read.error.c_str());
+        QCOMPARE(read.log.records.size(), std::size_t(1));
+        QCOMPARE(lumeq::programmedOutcomeText(read.log.records[0]), std::string("failed: the read-back differs"));
+        QCOMPARE(read.log.records[0].readBack, std::string("differs: byte 200 reads back as C3 instead of 3C"));
+    }
 };
 
 LUMEQ_GUI_TEST(StickModeTest)
