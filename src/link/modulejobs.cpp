@@ -175,6 +175,21 @@ protected:
             ++serial_;
     }
     void discardWaiting() { discard_ = true; }
+    // After a report or the end of a pass of a read-back: the next request, or the next pass. True when the
+    // read-back has finished. A report never makes a pass longer: only the end of a pass starts the next.
+    bool followReadBack(const ReadBack& readBack, const ReadBack::Step& step, bool passEnded) {
+        if (step.discard)
+            discardWaiting();
+        if (!step.request.empty()) {
+            queue({step.request}, false, readBack.passMs());
+            return false;
+        }
+        if (readBack.finished())
+            return true;
+        if (passEnded)
+            nextWait();
+        return false;
+    }
     // A new wait of the same kind (the next poll, the next pass).
     void nextWait() { ++serial_; }
     void finishLogged() {
@@ -310,21 +325,9 @@ private:
         queue({readBack_->start()}, false, readBack_->passMs());
     }
 
-    // After a report or the end of a pass of the read-back. A report never makes a pass longer: only the
-    // end of a pass starts the next one.
     void follow(const ReadBack::Step& step, bool passEnded) {
-        if (step.discard)
-            discardWaiting();
-        if (!step.request.empty()) {
-            queue({step.request}, false, readBack_->passMs());
-            return;
-        }
-        if (readBack_->finished()) {
+        if (followReadBack(*readBack_, step, passEnded))
             compare();
-            return;
-        }
-        if (passEnded)
-            nextWait();
     }
 
     void compare() {
@@ -453,17 +456,8 @@ public:
 
 private:
     void follow(const ReadBack::Step& step, bool passEnded) {
-        if (step.discard)
-            discardWaiting();
-        if (!step.request.empty()) {
-            queue({step.request}, false, readBack_->passMs());
+        if (!followReadBack(*readBack_, step, passEnded))
             return;
-        }
-        if (!readBack_->finished()) {
-            if (passEnded)
-                nextWait();
-            return;
-        }
         const ModuleContents& after = readBack_->module();
         ProgrammedRecord& record = result_.record;
         record.outcome = ProgrammedOutcome::Failed;
