@@ -16,7 +16,7 @@ std::string writeEndReason(StickEnd end) {
     case StickEnd::NoAnswer:
         return "the stick stopped answering";
     case StickEnd::Lost:
-        return "the stick was unplugged";
+        return "the stick was unplugged during the write";
     case StickEnd::BackToWaiting:
         return "the stick started afresh before the write was done";
     case StickEnd::NotRead:
@@ -139,6 +139,12 @@ void StickMemoryWrite::observe(const StickEffects& effects) {
             return;
         }
     }
+}
+
+std::string StickMemoryWrite::interruptionReason(StickInterruption why) const {
+    if (why == StickInterruption::Unplugged)
+        return writeEndReason(StickEnd::Lost);
+    return StickWriteJob::interruptionReason(why);
 }
 
 void StickMemoryWrite::restartMissing() {

@@ -108,6 +108,7 @@ public:
     const Image& written() const { return written_; }
 
 private:
+    std::string interruptionReason(StickInterruption why) const override;
     void compare();
     void readBackFailed();
 

@@ -188,7 +188,7 @@ TEST(StickJobs, MemoryWriteThatDoesNotGoThrough) {
              job.start();
              job.observe(r.engine.stickLost());
          },
-         ProgrammedOutcome::Interrupted, "the stick was unplugged", ""},
+         ProgrammedOutcome::Interrupted, "the stick was unplugged during the write", ""},
         {"B2 51 half-way",
          [](Rig& r, StickMemoryWrite& job) {
              job.start();
