@@ -661,6 +661,32 @@ private slots:
         QCOMPARE(lumeq::programmedOutcomeText(read.log.records[0]), std::string("failed: the read-back differs"));
         QCOMPARE(read.log.records[0].readBack, std::string("differs: byte 200 reads back as C3 instead of 3C"));
     }
+
+    // A stick that does not start afresh after the write (its identification lost): the wait for it ends
+    // with the message, and the log says the memory was not read back.
+    void transferWithoutARestartIsNotReadBack() {
+        Rig rig;
+        const QString logPath = rig.dir.filePath("programmed.log");
+        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
+        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
+        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        rig.save(stickWithConfiguration(73));
+        rig.start({"-skipFW"});
+        rig.waitForReady();
+        // Transfer finds the stick afresh: twenty answers to the write, then nothing.
+        SimState silent = rig.load();
+        silent.faults.loseAnswersAfter = 20;
+        rig.save(silent);
+        rig.click("bMemStore");
+        QTRY_VERIFY(rig.sawCaptionEnding("->Transfer finished."));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages, QStringList{lumeq::kStickReadBackMessage}, 10000);
+        QCOMPARE(rig.dialogs.details, QStringList{"the memory was written, but it could not be read back"});
+        const lumeq::ProgrammedLogRead read = lumeq::readProgrammedLog(logPath);
+        QVERIFY2(read.ok, read.error.c_str());
+        QCOMPARE(read.log.records.size(), std::size_t(1));
+        QCOMPARE(lumeq::programmedOutcomeText(read.log.records[0]), std::string("failed: the read-back failed"));
+        QCOMPARE(read.log.records[0].readBack, std::string("not read back"));
+    }
 };
 
 LUMEQ_GUI_TEST(StickModeTest)
