@@ -285,10 +285,9 @@ bool ModuleSession::firmwareGoesAlong() {
     const QString text = QStringLiteral("Transfer would also write firmware 1.%1 into the module, which has firmware 1.%2.")
                              .arg(firmware.fwVersion)
                              .arg(from);
-    const QString detail = QStringLiteral("1.%1 is older than the module's firmware 1.%2. Yes writes the older firmware "
-                                          "with the configuration; No writes the configuration alone.")
-                               .arg(firmware.fwVersion)
-                               .arg(from);
+    const QString detail = QString::fromStdString(firmwareDowngradeText("module", from, firmware.fwVersion)) +
+                           QStringLiteral(" Yes writes the older firmware with the configuration; No writes the "
+                                          "configuration alone.");
     return host_.dialogs().warningQuestionDefaultNo(text, detail);
 }
 

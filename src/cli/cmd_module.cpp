@@ -8,6 +8,7 @@
 #include "files/programmedlog.h"
 #include "link/blockreader.h"
 #include "link/blockwriter.h"
+#include "link/firmwarestate.h"
 #include "link/modulejobs.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
@@ -240,13 +241,12 @@ int read(const std::vector<std::string>& args) {
 bool refuseDowngrade(const FirmwareDescriptor& current, std::uint8_t version, bool allowed) {
     if (!current.valid || version >= current.version)
         return false;
-    const std::string versions = "the module has firmware 1." + std::to_string(current.version) + ", the file holds 1." +
-                                 std::to_string(version);
+    const std::string versions = firmwareDowngradeText("module", current.version, version);
     if (allowed) {
-        std::fprintf(stderr, "lumeq-cli: note: %s: writing the older firmware (--allow-downgrade)\n", versions.c_str());
+        std::fprintf(stderr, "lumeq-cli: note: %s Writing it all the same (--allow-downgrade).\n", versions.c_str());
         return false;
     }
-    error(versions + ", an older version; nothing was written (add --allow-downgrade to write it all the same)");
+    error(versions + " Nothing was written (--allow-downgrade writes it all the same).");
     return true;
 }
 

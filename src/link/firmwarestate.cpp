@@ -43,6 +43,11 @@ FirmwareFileResult takeFirmwareFile(FirmwareState& state, const FirmwareContaine
     return result;
 }
 
+std::string firmwareDowngradeText(std::string_view device, int deviceVersion, int imageVersion) {
+    return "The " + std::string(device) + " has firmware 1." + std::to_string(deviceVersion) +
+           "; updating would install the older version 1." + std::to_string(imageVersion) + ".";
+}
+
 FirmwareIcon moduleFirmwareIcon(std::uint8_t version) {
     return {firmwareVersionText(version)};
 }

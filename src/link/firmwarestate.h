@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumeq {
@@ -61,5 +62,9 @@ FirmwareFileResult takeFirmwareFile(FirmwareState& state, const FirmwareContaine
 
 // The hint of the icon when the module reports its firmware at start-up: "Version 1.N".
 FirmwareIcon moduleFirmwareIcon(std::uint8_t version);
+
+// The line that goes with a question (or a refusal) to install older firmware on a device ("stick",
+// "module"): "The stick has firmware 1.72; updating would install the older version 1.50."
+std::string firmwareDowngradeText(std::string_view device, int deviceVersion, int imageVersion);
 
 } // namespace lumeq

@@ -1,5 +1,7 @@
 #include "link/stickengine.h"
 
+#include "link/firmwarestate.h"
+
 #include "link/blockwriter.h"
 #include "link/stickaccess.h"
 #include "model/hex.h"
@@ -100,8 +102,7 @@ bool firmwareIsOlder(const StickId& id, int imageVersion) {
 }
 
 std::string firmwareDowngradeText(int stickVersion, int imageVersion) {
-    return "The stick has firmware 1." + std::to_string(stickVersion) + "; updating would install the older version 1." +
-           std::to_string(imageVersion) + ".";
+    return firmwareDowngradeText("stick", stickVersion, imageVersion);
 }
 
 std::optional<FirmwareOffer> firmwareOffer(const StickId& id, std::optional<std::uint8_t> embeddedVersion,

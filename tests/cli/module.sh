@@ -103,13 +103,13 @@ if [ -f "$firmware" ]; then
     newer="$work/newer.ini"
     run "sim init newer firmware" 0 "$cli" sim init "$newer" --fw-version 72
     LUMEQ_SIMULATOR="$newer" run "downgrade refused" 1 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$firmware"
-    expect_err "downgrade refused" "the module has firmware 1.72, the file holds 1.50, an older version; nothing was written"
+    expect_err "downgrade refused" "The module has firmware 1.72; updating would install the older version 1.50. Nothing was written"
     LUMEQ_SIMULATOR="$newer" run "info after the refused downgrade" 0 "$cli" module info
     expect_out "info after the refused downgrade" "M1  empty"
     expect_out "info after the refused downgrade" "Firmware  version 1.72"
     LUMEQ_SIMULATOR="$newer" run "downgrade allowed" 0 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$firmware" --allow-downgrade
     expect_out "downgrade allowed" "firmware 1.50 in 49 blocks"
-    expect_err "downgrade allowed" "the module has firmware 1.72, the file holds 1.50"
+    expect_err "downgrade allowed" "The module has firmware 1.72; updating would install the older version 1.50. Writing it"
     # A container whose length field is 0 is no firmware.
     sed '1s/^FWX..../FWX0000/' "$firmware" >"$work/empty.qfw"
     LUMEQ_SIMULATOR="$newer" run "firmware of length 0" 1 "$cli" module write --slot 1 "$data/default.qcf" --firmware "$work/empty.qfw"
