@@ -109,7 +109,7 @@ void checkFrames(const StickEngine& engine, const StickEffects& effects, const U
 
 void checkStep(const StickEngine& engine, const StickEffects& effects, const Image& memory, const Update& update,
                std::uint8_t settings) {
-    FUZZ_CHECK(engine.stickState() >= 0 && engine.stickState() <= 5);
+    FUZZ_CHECK(stickStateNumber(engine.state()) >= 0 && stickStateNumber(engine.state()) <= 5);
     FUZZ_CHECK(engine.readRetries() >= 0 && engine.readRetries() <= kStickFrameRepeats);
     FUZZ_CHECK(engine.retryCount() >= 0 && engine.retryCount() <= kStickFrameRepeats + 1);
     FUZZ_CHECK(engine.progressPosition() >= 0 && engine.progressPosition() <= engine.progressMaximum());

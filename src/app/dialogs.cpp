@@ -80,6 +80,7 @@ void WidgetDialogs::message(const QString& text) {
 void WidgetDialogs::message(const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, parent_);
     box.setInformativeText(detail);
+    box.setDefaultButton(QMessageBox::Ok);
     giveRoom(box);
     box.exec();
 }

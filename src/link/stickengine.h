@@ -230,8 +230,6 @@ public:
     bool awaitingAnswer() const { return reading_ || state_ == StickState::Writing || inFirmware(); }
 
     StickState state() const { return state_; }
-    // The state's number (0..5), as the window reports it.
-    int stickState() const { return stickStateNumber(state_); }
     int stickAddr() const { return stickAddr_; }
     int retryCount() const { return retryCount_; }
     int readRetries() const { return readRetries_; }

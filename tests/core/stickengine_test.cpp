@@ -104,7 +104,7 @@ TEST(StickEngine, IdentificationWhileWaitingPausesThenReadsEveryByteInTwentySixB
     EXPECT_EQ(first.pauseMs, 1000);
     EXPECT_EQ(first.events, (std::vector<StickEvent>{{Kind::Identified, StickEnd::None, 0, 0, true}}));
     EXPECT_EQ(rig.engine.state(), StickState::Identified);
-    EXPECT_EQ(rig.engine.stickState(), 1);
+    EXPECT_EQ(rig.engine.state(), StickState::Identified);
     EXPECT_EQ(rig.memory.size(), 256u);
     ASSERT_EQ(first.frames.size(), 1u);
     EXPECT_EQ(first.frames[0].bytes, (Bytes{0xCA, 0xC5, 0x02, 0x00, 26}));

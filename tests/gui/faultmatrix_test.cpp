@@ -383,7 +383,7 @@ class FaultMatrixTest : public QObject {
         if (stick) {
             const lumeq::StickEngine& engine = r.window->stickSession()->engine();
             if (engine.awaitingAnswer())
-                problems << QStringLiteral("still waiting (state %1)").arg(engine.stickState());
+                problems << QStringLiteral("still waiting (state %1)").arg(lumeq::stickStateNumber(engine.state()));
         }
     }
 
