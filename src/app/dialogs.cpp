@@ -38,7 +38,7 @@ namespace {
 
 // A box titled with the program's name in full: its text is given room enough that the title is not cut.
 void giveRoom(QMessageBox& box) {
-    box.setStyleSheet(QStringLiteral("QLabel { min-width: 300px; }"));
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 320px; }"));
 }
 
 // A Yes/No box whose default button is No; true for Yes.
