@@ -405,10 +405,10 @@ void ModuleSession::eraseEnded(const ModuleJobResult& result) {
 }
 
 QString ModuleSession::lastWriteText() const {
-    const ProgrammedLogRead log = readProgrammedLog(programmedLogPath());
-    if (!log.ok || log.log.records.empty())
+    const std::optional<ProgrammedRecord> found = lastProgrammedRecord(programmedLogPath());
+    if (!found)
         return {};
-    const ProgrammedRecord& last = log.log.records.back();
+    const ProgrammedRecord& last = *found;
     constexpr int kRecentSeconds = 10 * 60;
     if (last.mode != ProgrammedMode::Module || last.time.secsTo(QDateTime::currentDateTimeUtc()) > kRecentSeconds)
         return {};

@@ -305,6 +305,27 @@ ProgrammedLogRead readProgrammedLog(const QString& path) {
     return result;
 }
 
+std::optional<ProgrammedRecord> lastProgrammedRecord(const QString& path) {
+    // A record is a line of a few hundred bytes; the tail holds several.
+    constexpr qint64 kTail = 16 * 1024;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const qint64 start = std::max<qint64>(0, file.size() - kTail);
+    if (!file.seek(start))
+        return std::nullopt;
+    QByteArray tail = file.readAll();
+    if (start > 0) {
+        // The first line of the tail may be cut: it starts after the first line end.
+        const qsizetype firstEnd = tail.indexOf('\n');
+        tail = firstEnd < 0 ? QByteArray() : tail.mid(firstEnd + 1);
+    }
+    ProgrammedLog log = parseProgrammedLog(std::string_view(tail.constData(), static_cast<std::size_t>(tail.size())));
+    if (log.records.empty())
+        return std::nullopt;
+    return std::move(log.records.back());
+}
+
 ProgrammedLogAppend appendProgrammedRecord(const QString& path, const ProgrammedRecord& record) {
     ProgrammedLogAppend result;
     const std::string where = "the log " + path.toStdString();

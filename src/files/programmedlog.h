@@ -83,6 +83,9 @@ struct ProgrammedLogRead {
     ProgrammedLog log;
 };
 ProgrammedLogRead readProgrammedLog(const QString& path);
+// The last whole record of the log, reading only the end of the file (a long log costs nothing more).
+// Nothing when the log is missing, unreadable or holds no whole record there.
+std::optional<ProgrammedRecord> lastProgrammedRecord(const QString& path);
 
 struct ProgrammedLogAppend {
     bool ok = false;

@@ -330,8 +330,10 @@ private:
             compare();
     }
 
+    std::string writtenBut() const { return "slot " + slotName(plan_.slot) + " was written, but "; }
+
     void compare() {
-        const std::string written = "slot " + slotName(plan_.slot) + " was written, but ";
+        const std::string written = writtenBut();
         const ModuleContents& after = readBack_->module();
         std::vector<std::string>& differences = result_.differences;
         ProgrammedRecord& record = result_.record;
@@ -339,13 +341,13 @@ private:
             const std::string why = after.outcome == ModuleReadOutcome::StickAlone
                                         ? "the stick answered by itself: no module is behind it any more"
                                         : "the module did not answer the read-back";
-            readBackFailed(written + why);
+            readBackFailed(why);
             return;
         }
         const TMemory& stored = after.directory.memorySlots[static_cast<std::size_t>(plan_.slot - 1)];
         result_.storedName = stored.mString;
         if (!stored.mEmpty && stored.unreadable) {
-            readBackFailed(written + "the slot's data could not be read back");
+            readBackFailed("the slot's data could not be read back");
             return;
         }
         if (stored.mEmpty)
@@ -394,14 +396,15 @@ private:
         finishLogged();
     }
 
+    // `why` the module could not be read back: "the module did not answer the read-back".
     void readBackFailed(const std::string& why) {
-        result_.record.readBack = "not read back: " + why.substr(why.find(", but ") + 6);
+        result_.record.readBack = "not read back: " + why;
         result_.record.outcome = ProgrammedOutcome::Failed;
         if (result_.firmwareFailed) {
             result_.record.reason = result_.message + " (" + result_.reason + ")";
         } else {
             result_.message = kNotCheckedMessage;
-            result_.reason = why;
+            result_.reason = writtenBut() + why;
             result_.record.reason = "the read-back failed";
         }
         result_.advice = kCheckConnection;
@@ -410,8 +413,7 @@ private:
 
     void endLost() override {
         if (readBack_) {
-            readBackFailed("slot " + slotName(plan_.slot) + " was written, but the stick is gone: the module cannot "
-                                                          "be read back");
+            readBackFailed("the stick is gone");
             return;
         }
         result_.message = std::string(kUsbErrorMessage);
@@ -470,17 +472,20 @@ private:
             finishLogged();
             return;
         }
+        const std::string sent = "the erase was sent, but ";
+        std::string first;
         for (int n = 1; n <= kSlotCount; ++n) {
-            if (!after.directory.memorySlots[static_cast<std::size_t>(n - 1)].mEmpty)
-                result_.differences.push_back("the erase was sent, but slot " + slotName(n) + " is still listed");
+            if (!after.directory.memorySlots[static_cast<std::size_t>(n - 1)].mEmpty && first.empty())
+                first = "slot " + slotName(n) + " is still listed";
         }
-        if (after.directory.firmware.valid)
-            result_.differences.push_back("the erase was sent, but the firmware descriptor is still there");
-        if (!result_.differences.empty()) {
+        if (first.empty() && after.directory.firmware.valid)
+            first = "the firmware descriptor is still there";
+        if (!first.empty()) {
+            result_.differences.push_back(sent + first);
             result_.message = "The module was not erased.";
-            result_.reason = result_.differences.front();
+            result_.reason = sent + first;
             result_.advice = kCheckConnection;
-            record.readBack = "differs: " + result_.reason.substr(result_.reason.find(", but ") + 6);
+            record.readBack = "differs: " + first;
             record.reason = "the read-back differs";
             finishLogged();
             return;

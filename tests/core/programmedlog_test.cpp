@@ -181,6 +181,27 @@ TEST(ProgrammedLog, AnAppendAfterACutLineStartsAFreshLine) {
     EXPECT_EQ(read.log.skippedLines, 1u);
 }
 
+// The last record is found from the end of the file alone: in a log far longer than the part read, after a
+// cut last line, and not at all in a missing log.
+TEST(ProgrammedLog, TheLastRecordFromTheEndOfTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("programmed.log"));
+    EXPECT_FALSE(lastProgrammedRecord(path).has_value());
+    std::string text;
+    ProgrammedRecord record = moduleRecord();
+    for (int i = 0; i < 2000; ++i) {
+        record.name = "Lamp " + std::to_string(i);
+        text += formatProgrammedRecord(record);
+    }
+    writeText(path, text);
+    ASSERT_GT(text.size(), 64u * 1024u);
+    const std::optional<ProgrammedRecord> last = lastProgrammedRecord(path);
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(last->name, "Lamp 1999");
+    writeText(path, text + formatProgrammedRecord(moduleRecord()).substr(0, 30)); // a crash cut the last line
+    EXPECT_EQ(lastProgrammedRecord(path)->name, "Lamp 1999");
+}
+
 TEST(ProgrammedLog, MissingFileIsAnEmptyLogAndAnUnwritablePlaceIsSaid) {
     QTemporaryDir dir;
     const ProgrammedLogRead read = readProgrammedLog(dir.filePath(QStringLiteral("none.log")));
