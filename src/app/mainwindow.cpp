@@ -10,6 +10,7 @@
 #include "link/stickaccess.h"
 #include "report/harupdfwriter.h"
 #include "report/report.h"
+#include "files/qtext.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -64,10 +65,6 @@ const ActionPlace kActions[] = {
 
 int actionX(int column) {
     return kActionX + column * kButtonStep;
-}
-
-QString fromStd(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "link/reportpump.h"
 #include "link/slotrecords.h"
 #include "link/stickaccess.h"
+#include "files/qtext.h"
 
 #include <QEventLoop>
 #include <QPushButton>
@@ -27,10 +28,6 @@ constexpr const char* kNoStickDetail = "The programming stick was not found: che
 constexpr const char* kNoAnswerMessage =
     "The module did not answer. Its memory slots could not be read, so nothing can be written to it "
     "in this run. Check the connection to the module and start the program again.";
-
-QString fromStd(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 
 void setButtonColour(QPushButton* button, const QColor& colour) {
     QPalette pal = button->palette();

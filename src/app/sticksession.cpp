@@ -4,6 +4,7 @@
 #include "link/blockwriter.h"
 #include "link/reportpump.h"
 #include "link/stickaccess.h"
+#include "files/qtext.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -15,10 +16,6 @@
 namespace lumeq {
 
 namespace {
-
-QString fromStd(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 
 // Where the write jobs put their records: the log of programmed modules.
 StickWriteJob::Sink programmedLog() {

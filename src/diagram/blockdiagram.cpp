@@ -1,6 +1,7 @@
 #include "diagram/blockdiagram.h"
 
 #include "model/timecode.h"
+#include "files/qtext.h"
 
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -161,10 +162,6 @@ const HintRow kHints[] = {
     {{Picture::rem_dis, Picture::iRemote_en}, "Remote Control\nAllowing the change of configuration parameters."},
     {{Picture::iRelay}, "Relay\nChangeover relay output"},
 };
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QString resourcePath(const QString& drawing) {
     return QStringLiteral(":/diagram/%1.svg").arg(drawing);
@@ -400,16 +397,16 @@ bool BlockDiagram::pictureShown(Picture picture) const {
 QString BlockDiagram::labelText(Label label, ImageView image) {
     switch (label) {
     case Label::lBlock:
-        return qs(displayTime(blocking::seconds(image)));
+        return fromStd(displayTime(blocking::seconds(image)));
     case Label::lPO_Delay:
         return powerOn::randomDelay(image) ? QStringLiteral("D=Random")
-                                           : QStringLiteral("D=") + qs(displayTime(powerOn::delaySeconds(image)));
+                                           : QStringLiteral("D=") + fromStd(displayTime(powerOn::delaySeconds(image)));
     case Label::lPO_Fade:
-        return QStringLiteral("F=") + qs(displayTime2(powerOn::fadeMillis(image)));
+        return QStringLiteral("F=") + fromStd(displayTime2(powerOn::fadeMillis(image)));
     case Label::lPO_Level:
         return QStringLiteral("L=%1%").arg(powerOn::level(image));
     case Label::lHold:
-        return qs(displayTime(controlInput::holdSeconds(image)));
+        return fromStd(displayTime(controlInput::holdSeconds(image)));
     case Label::lMinLevel:
         return QStringLiteral("Min. Level=%1%").arg(output::minLevel(image));
     case Label::lRemote:

@@ -2,6 +2,7 @@
 
 #include "editors/valueslider.h"
 #include "model/timecode.h"
+#include "files/qtext.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -83,10 +84,6 @@ const EngineDesign kEngine2{
     .helpPicture = "Image2",
     .helpResource = ":/help/dimmingengine2.svg",
 };
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QLabel* addBoldLabel(QWidget* parent, const QString& name, const QString& text, QRect place) {
     QLabel* label = addLabel(parent, name, text, place);
@@ -328,8 +325,8 @@ bool DimmingEngineEditor::setGB(bool enabled, int k) {
             box->deleteBox()->hide();
     }
     box->setEnabled(enabled);
-    box->timeEdit()->setText(qs(timeText(s.time)));
-    box->fadeEdit()->setText(qs(displayTime2(s.fadeMillis())));
+    box->timeEdit()->setText(fromStd(timeText(s.time)));
+    box->fadeEdit()->setText(fromStd(displayTime2(s.fadeMillis())));
     updateDeleteLabel();
     return used;
 }
@@ -388,7 +385,7 @@ std::optional<DimmingEngineEditor::StorePlan> DimmingEngineEditor::plan(QString*
         const std::optional<int> fade = getTime2(fadeShown);
         if (!code || !fade) {
             if (error)
-                *error = qs(conversionErrorMessage(code ? fadeShown : timeShown));
+                *error = fromStd(conversionErrorMessage(code ? fadeShown : timeShown));
             return std::nullopt;
         }
         std::optional<int> level = box->shownLevel();
@@ -488,9 +485,9 @@ bool DimmingEngine1Editor::mayFollow(std::uint8_t before, std::uint8_t code) con
 QString DimmingEngine1Editor::whyNot(int k, std::uint8_t before, std::uint8_t code) const {
     return QStringLiteral("Step %1 (%2) is not later than step %3 (%4)")
         .arg(k)
-        .arg(qs(displayTime4(code)))
+        .arg(fromStd(displayTime4(code)))
         .arg(k - 1)
-        .arg(qs(displayTime4(before)));
+        .arg(fromStd(displayTime4(before)));
 }
 
 void DimmingEngine1Editor::engineEmptied() {

@@ -6,6 +6,7 @@
 #include "model/astrocalc.h"
 #include "model/settings.h"
 #include "model/timecode.h"
+#include "files/qtext.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -28,10 +29,6 @@ namespace lumeq {
 namespace {
 
 using Picture = BlockDiagram::Picture;
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // Degrees in the user's locale, without trailing zeros: 7.5 is "7,5" in Germany, 12 is "12".
 QString degrees(double value) {
@@ -261,10 +258,10 @@ void IsdEditor::fill() {
     pISDSLider->hide();
     // A change of the mark runs the DST rule; the offset text written next replaces its result.
     cbDST->setChecked(astro::dstOn(image()));
-    eISDOffset->setText(qs(displayTime3(astro::offsetMinutes(image()))));
+    eISDOffset->setText(fromStd(displayTime3(astro::offsetMinutes(image()))));
     if (astro::autoDst(image())) {
-        eW2S->setText(qs(displayTimeHM(astro::dstStartNight(image()) * astro::kNightMinutesPerUnit * 60)));
-        eS2W->setText(qs(displayTimeHM(astro::dstEndNight(image()) * astro::kNightMinutesPerUnit * 60)));
+        eW2S->setText(fromStd(displayTimeHM(astro::dstStartNight(image()) * astro::kNightMinutesPerUnit * 60)));
+        eS2W->setText(fromStd(displayTimeHM(astro::dstEndNight(image()) * astro::kNightMinutesPerUnit * 60)));
         cbADSTEnable->setChecked(true);
     } else {
         cbADSTEnable->setChecked(false);
@@ -285,7 +282,7 @@ void IsdEditor::apply() {
     const std::optional<int> endMinutes = getTimeHM(eS2W->text().toStdString());
     if (!offsetSeconds || !startMinutes || !endMinutes) {
         const QString bad = !offsetSeconds ? offsetText : !startMinutes ? eW2S->text() : eS2W->text();
-        host().message(qs(conversionErrorMessage(bad.toStdString())));
+        host().message(fromStd(conversionErrorMessage(bad.toStdString())));
         discard();
         return;
     }
@@ -347,18 +344,18 @@ void IsdEditor::sbISDChange() {
         return;
     const int position = sbISD->value();
     if (sliderTag_ == IsdSliderTag::Offset)
-        edit->setText(qs(displayTime3(astrocalc::offsetPositionMinutes(position))));
+        edit->setText(fromStd(displayTime3(astrocalc::offsetPositionMinutes(position))));
     else if (position <= kNightMin)
         edit->setText(QStringLiteral("0"));
     else
-        edit->setText(qs(displayTimeHM(position * astro::kNightMinutesPerUnit * 60)));
+        edit->setText(fromStd(displayTimeHM(position * astro::kNightMinutesPerUnit * 60)));
 }
 
 std::optional<int> IsdEditor::offsetTextPosition() {
     const QString text = eISDOffset->text();
     const std::optional<int> position = getTime4(text.toStdString());
     if (!position)
-        host().message(qs(conversionErrorMessage(text.toStdString())));
+        host().message(fromStd(conversionErrorMessage(text.toStdString())));
     return position;
 }
 
@@ -388,7 +385,7 @@ void IsdEditor::activateNightEdit(IsdSliderTag tag) {
     QLineEdit* edit = editOf(tag);
     const std::optional<int> minutes = getTimeHM(edit->text().toStdString());
     if (!minutes) {
-        host().message(qs(conversionErrorMessage(edit->text().toStdString())));
+        host().message(fromStd(conversionErrorMessage(edit->text().toStdString())));
         return;
     }
     // "0" gives 0, which the slider raises to 59, where the text stays "0".

@@ -199,7 +199,7 @@ std::string formatConfigFile(const Image& image, std::string_view info) {
     std::copy_n(image.begin(), std::min(image.size(), kConfigSize), config.begin());
 
     std::string out(kCurrentSignature);
-    appendHex(out, crc16(config), static_cast<int>(kCrcDigits));
+    appendHex(out, configurationCrc(config), static_cast<int>(kCrcDigits));
     out += infoToFileBytes(info);
     out += kLineEnd;
     for (std::size_t i = 0; i < kConfigSize; ++i) {

@@ -14,7 +14,7 @@
 // The image buffer holds kFirmwareImageSize (12288) bytes, 96 lines; it is filled with 0xFF first, so every
 // byte no line reaches is 0xFF. A container with more lines is refused whole and never writes past it.
 
-#include "link/frames.h"
+#include "model/memorymap.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -402,11 +402,4 @@ std::vector<ProgrammedRecord> recordsSince(const std::vector<ProgrammedRecord>& 
     return out;
 }
 
-std::uint16_t configurationCrc(std::span<const std::uint8_t> image) {
-    std::array<std::uint8_t, kConfigSize> config;
-    config.fill(0xFF);
-    std::copy_n(image.begin(), std::min(image.size(), kConfigSize), config.begin());
-    return crc16(config);
-}
-
 } // namespace lumeq

@@ -19,6 +19,8 @@
 // file opened with O_APPEND, then fsync'd. A crash can at worst leave a last line cut short; readers skip
 // any line that is not a whole record, and the next append starts on a fresh line.
 
+#include "model/image.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -103,8 +105,5 @@ QString programmedLogPath();
 std::optional<QDateTime> parseSince(std::string_view text);
 // The records written at `since` or later.
 std::vector<ProgrammedRecord> recordsSince(const std::vector<ProgrammedRecord>& records, const QDateTime& since);
-
-// The CRC a configuration file carries for the image's bytes 0..95 (missing bytes count as 0xFF).
-std::uint16_t configurationCrc(std::span<const std::uint8_t> image);
 
 } // namespace lumeq

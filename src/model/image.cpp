@@ -1,5 +1,9 @@
 #include "model/image.h"
 
+#include "model/crc16.h"
+
+#include <algorithm>
+
 namespace lumeq {
 
 // clang-format off
@@ -17,6 +21,13 @@ const std::array<std::uint8_t, kImageSize> kDefaultImage = {
 
 Image defaultImage() {
     return Image(kDefaultImage.begin(), kDefaultImage.end());
+}
+
+std::uint16_t configurationCrc(std::span<const std::uint8_t> image) {
+    std::array<std::uint8_t, kConfigSize> config;
+    config.fill(0xFF);
+    std::copy_n(image.begin(), std::min(image.size(), kConfigSize), config.begin());
+    return crc16(config);
 }
 
 } // namespace lumeq

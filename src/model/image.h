@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace lumeq {
@@ -18,6 +19,10 @@ using Image = std::vector<std::uint8_t>;
 extern const std::array<std::uint8_t, kImageSize> kDefaultImage;
 
 Image defaultImage();
+
+// The CRC-16 of the configuration, bytes 0..95 (bytes the image lacks count as 0xFF): the CRC a
+// configuration file carries, and the one the log of programmed modules records.
+std::uint16_t configurationCrc(std::span<const std::uint8_t> image);
 
 // Bit helpers: value first, bit number second, bit 0 least significant; the result is returned.
 // TestBit reads a 32-bit value; SetBit/ClearBit leave the byte unchanged for bit numbers of 8 or more.

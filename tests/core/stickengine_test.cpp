@@ -762,8 +762,9 @@ TEST(StickEngine, EarlyRecordAnswerDuringTheUpdateChangesNothing) {
     rig.identifyAndRead(deviceMemory(), 73);
     std::vector<Bytes> frames{rig.engine.startFirmwareUpdate(image, 700).frames.at(0).bytes};
     for (int guard = 0; guard < 200; ++guard) {
-        if (frames.back()[5] != 3)
+        if (frames.back()[5] != 3) {
             EXPECT_TRUE(rig.engine.feed(answer(0x5A)).frames.empty()); // early: ignored
+        }
         const StickEffects effects = rig.engine.feed(answer(frames.back()[5] == 3 ? 0x5A : 0x58));
         if (effects.has(Kind::FirmwareDone))
             break;
