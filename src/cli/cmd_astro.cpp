@@ -101,7 +101,7 @@ int nightLength(const std::vector<std::string>& args) {
     const std::string where = "at latitude " + degrees(*latitude) + " on " + dayText;
     switch (night.error) {
     case ac::NightError::None:
-        std::printf("%s\n", ac::nightLengthText(night.minutes).c_str());
+        std::fprintf(out(), "%s\n", ac::nightLengthText(night.minutes).c_str());
         return Success;
     case ac::NightError::InvalidDate:
         error(dayText + " is no day of the calendar");
@@ -165,10 +165,10 @@ int isdOffset(const std::vector<std::string>& args) {
     }
     if (dst)
         minutes = ac::offsetPositionMinutes(ac::offsetPositionAfterDst(ac::offsetPosition(minutes), true));
-    std::printf("Offset minutes: %d\n", minutes);
-    std::printf("Offset text:    %s\n", displayTime3(minutes).c_str());
+    std::fprintf(out(), "Offset minutes: %d\n", minutes);
+    std::fprintf(out(), "Offset text:    %s\n", displayTime3(minutes).c_str());
     if (dst)
-        std::printf("Daylight saving: ON, 60 minutes earlier\n");
+        std::fprintf(out(), "Daylight saving: ON, 60 minutes earlier\n");
     return Success;
 }
 

@@ -36,25 +36,25 @@ int check(const std::vector<std::string>& args) {
         return BadInput;
     }
 
-    std::printf("File:       %s\n", name.c_str());
-    std::printf("Type:       configuration file%s\n", file.oldFormat ? ", old MEM format" : " (MMN)");
-    std::printf("Info text:  %s\n", quoted(file.info).c_str());
-    std::printf("Data lines: %zu\n", file.dataLines);
+    std::fprintf(out(), "File:       %s\n", name.c_str());
+    std::fprintf(out(), "Type:       configuration file%s\n", file.oldFormat ? ", old MEM format" : " (MMN)");
+    std::fprintf(out(), "Info text:  %s\n", quoted(file.info).c_str());
+    std::fprintf(out(), "Data lines: %zu\n", file.dataLines);
     if (file.crcHolds()) {
-        std::printf("CRC:        %s, holds\n", hex4(file.storedCrc).c_str());
+        std::fprintf(out(), "CRC:        %s, holds\n", hex4(file.storedCrc).c_str());
     } else {
-        std::printf("CRC:        %s stored, %s computed: does not hold\n", hex4(file.storedCrc).c_str(),
+        std::fprintf(out(), "CRC:        %s stored, %s computed: does not hold\n", hex4(file.storedCrc).c_str(),
                     hex4(file.computedCrc).c_str());
     }
     if (file.oldFormat) {
-        std::printf("Note:       %s\n", std::string(kOldFormatMessage).c_str());
+        std::fprintf(out(), "Note:       %s\n", std::string(kOldFormatMessage).c_str());
     }
     const std::size_t bytesCarried = file.dataLines * kConfigLineBytes;
     if (bytesCarried < kConfigSize) {
-        std::printf("Note:       image bytes %zu to %zu are missing and load as FF\n", bytesCarried, kConfigSize - 1);
+        std::fprintf(out(), "Note:       image bytes %zu to %zu are missing and load as FF\n", bytesCarried, kConfigSize - 1);
     }
     if (file.ignoredDataLines > 0) {
-        std::printf("Note:       %zu data line(s) beyond the eighth do not fit into the image and are not loaded\n",
+        std::fprintf(out(), "Note:       %zu data line(s) beyond the eighth do not fit into the image and are not loaded\n",
                     file.ignoredDataLines);
     }
     if (!file.crcHolds()) {

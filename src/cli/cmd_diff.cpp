@@ -71,27 +71,27 @@ int diff(const std::vector<std::string>& args) {
                                      {QStringLiteral("a"), QString::fromStdString(d.a)},
                                      {QStringLiteral("b"), QString::fromStdString(d.b)}});
         }
-        std::fputs(QJsonDocument(array).toJson(QJsonDocument::Indented).constData(), stdout);
+        std::fputs(QJsonDocument(array).toJson(QJsonDocument::Indented).constData(), out());
     } else if (differences.empty()) {
-        std::printf("%s and %s: the settings are equal\n", quoted(nameA).c_str(), quoted(nameB).c_str());
+        std::fprintf(out(), "%s and %s: the settings are equal\n", quoted(nameA).c_str(), quoted(nameB).c_str());
     } else {
-        std::printf("--- %s\n+++ %s\n", quoted(nameA).c_str(), quoted(nameB).c_str());
+        std::fprintf(out(), "--- %s\n+++ %s\n", quoted(nameA).c_str(), quoted(nameB).c_str());
         std::size_t width = 0;
         for (const SettingDifference& d : differences)
             width = std::max(width, d.setting.size());
         for (const SettingDifference& d : differences) {
             const bool info = d.key == "info";
-            std::printf("%-*s  %s  ->  %s\n", static_cast<int>(width + 1), (d.setting + ":").c_str(),
+            std::fprintf(out(), "%-*s  %s  ->  %s\n", static_cast<int>(width + 1), (d.setting + ":").c_str(),
                         info ? quoted(d.a).c_str() : d.a.c_str(), info ? quoted(d.b).c_str() : d.b.c_str());
         }
-        std::printf("%zu setting%s differ%s\n", differences.size(), differences.size() == 1 ? "" : "s",
+        std::fprintf(out(), "%zu setting%s differ%s\n", differences.size(), differences.size() == 1 ? "" : "s",
                     differences.size() == 1 ? "s" : "");
     }
     if (differences.empty() && !compared.otherBytes.empty()) {
         std::string offsets;
         for (std::size_t offset : compared.otherBytes)
             offsets += (offsets.empty() ? "" : ", ") + std::to_string(offset);
-        // Not a setting, but not nothing either: said on stderr so that --json stays a clean array.
+        // Not a setting, but not nothing either: said on err() so that --json stays a clean array.
         error("note: the files still differ in configuration bytes no setting shows (" + offsets + ")");
     }
     return differences.empty() ? Success : BadInput;

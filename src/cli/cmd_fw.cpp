@@ -35,24 +35,24 @@ int check(const std::vector<std::string>& args) {
         error(name + ": " + firmwareContainerProblem(container));
         return BadInput;
     }
-    std::printf("File:       %s\n", name.c_str());
-    std::printf("Version:    1.%u\n", static_cast<unsigned>(container.version));
-    std::printf("Length:     %u bytes (%zu records of 72 for a stick, %zu blocks of 128 for a module)\n",
+    std::fprintf(out(), "File:       %s\n", name.c_str());
+    std::fprintf(out(), "Version:    1.%u\n", static_cast<unsigned>(container.version));
+    std::fprintf(out(), "Length:     %u bytes (%zu records of 72 for a stick, %zu blocks of 128 for a module)\n",
                 static_cast<unsigned>(container.length), firmwareRecordCount(container.length),
                 static_cast<std::size_t>((container.length + kBlockSize - 1) / kBlockSize));
-    std::printf("Data lines: %zu (%zu bytes carried)\n", container.dataLines, container.dataLines * kFirmwareLineBytes);
+    std::fprintf(out(), "Data lines: %zu (%zu bytes carried)\n", container.dataLines, container.dataLines * kFirmwareLineBytes);
     if (container.crcHolds())
-        std::printf("CRC:        %s, holds\n", hex4(container.storedCrc).c_str());
+        std::fprintf(out(), "CRC:        %s, holds\n", hex4(container.storedCrc).c_str());
     else
-        std::printf("CRC:        %s stored, %s computed: does not hold\n", hex4(container.storedCrc).c_str(),
+        std::fprintf(out(), "CRC:        %s stored, %s computed: does not hold\n", hex4(container.storedCrc).c_str(),
                     hex4(container.computedCrc).c_str());
     if (container.dataLines * kFirmwareLineBytes < container.length)
-        std::printf("Note:       the lines carry fewer bytes than the length; the rest is sent as FF\n");
+        std::fprintf(out(), "Note:       the lines carry fewer bytes than the length; the rest is sent as FF\n");
     if (!container.usable()) {
         error(name + ": " + std::string(kFileCorruptedMessage) + " (" + firmwareContainerProblem(container) + ")");
         return BadInput;
     }
-    std::printf("Verdict:    the program takes this firmware\n");
+    std::fprintf(out(), "Verdict:    the program takes this firmware\n");
     return Success;
 }
 

@@ -54,7 +54,7 @@ void printTable(const std::vector<ProgrammedRecord>& records) {
             if (c + 1 < kColumns)
                 line += std::string(widths[c] - displayWidth(row[c]) + 2, ' ');
         }
-        std::printf("%s\n", line.c_str());
+        std::fprintf(out(), "%s\n", line.c_str());
     }
 }
 
@@ -77,7 +77,7 @@ void printCsv(const std::vector<ProgrammedRecord>& records) {
         for (std::size_t c = 0; c < kColumns; ++c)
             text += (c == 0 ? "" : ",") + csvField(cells[c]);
         text += "\r\n";
-        std::fputs(text.c_str(), stdout);
+        std::fputs(text.c_str(), out());
     };
     std::array<std::string, kColumns> heading;
     for (std::size_t c = 0; c < kColumns; ++c)
@@ -109,7 +109,7 @@ void printJson(const std::vector<ProgrammedRecord>& records) {
         };
         array.append(object);
     }
-    std::fputs(QJsonDocument(array).toJson(QJsonDocument::Indented).constData(), stdout);
+    std::fputs(QJsonDocument(array).toJson(QJsonDocument::Indented).constData(), out());
 }
 
 int runLog(const std::vector<std::string>& args) {
@@ -166,7 +166,7 @@ int runLog(const std::vector<std::string>& args) {
         break;
     case Format::Table:
         if (records.empty())
-            std::printf("no records%s in the log %s\n", since ? (" since " + sinceText).c_str() : "",
+            std::fprintf(out(), "no records%s in the log %s\n", since ? (" since " + sinceText).c_str() : "",
                         quoted(path.toStdString()).c_str());
         else
             printTable(records);

@@ -165,17 +165,17 @@ int info(const std::vector<std::string>& args) {
     for (int n = 1; n <= kSlotCount; ++n) {
         const TMemory& slot = contents->directory.memorySlots[static_cast<std::size_t>(n - 1)];
         if (slot.mEmpty) {
-            std::printf("M%d  empty\n", n);
+            std::fprintf(out(), "M%d  empty\n", n);
             continue;
         }
-        std::printf("M%d  filled  name %s  length %u  address 0x%s%s\n", n, quoted(slot.mString).c_str(), slot.mLength,
+        std::fprintf(out(), "M%d  filled  name %s  length %u  address 0x%s%s\n", n, quoted(slot.mString).c_str(), slot.mLength,
                     hex4(slot.mAddress).c_str(), slot.unreadable ? "  (its data could not be read)" : "");
     }
     const FirmwareDescriptor& firmware = contents->directory.firmware;
     if (firmware.valid)
-        std::printf("Firmware  version 1.%u, %u bytes\n", firmware.version, firmware.length);
+        std::fprintf(out(), "Firmware  version 1.%u, %u bytes\n", firmware.version, firmware.length);
     else
-        std::printf("Firmware  none recorded\n");
+        std::fprintf(out(), "Firmware  none recorded\n");
     return Success;
 }
 
@@ -223,17 +223,17 @@ int read(const std::vector<std::string>& args) {
     const SlotChoice choice = takeSlotIntoImage(memory, image, copyAstro, invCorrect);
     const SlotDecodeReport& report = choice.decode;
     if (report.crcMismatches > 0)
-        std::fprintf(stderr, "lumeq-cli: warning: %d records of slot M%d fail their CRC; taken as they are\n",
+        std::fprintf(err(), "lumeq-cli: warning: %d records of slot M%d fail their CRC; taken as they are\n",
                      report.crcMismatches, slot);
     if (report.oddLengths > 0 || report.bytesOutsideImage > 0 || report.cutAtBlockEnd)
-        std::fprintf(stderr, "lumeq-cli: warning: the record stream of slot M%d is not as this program writes it\n",
+        std::fprintf(err(), "lumeq-cli: warning: the record stream of slot M%d is not as this program writes it\n",
                      slot);
     const SaveResult saved = saveConfigFile(*outputPath, image, memory.mString);
     if (!saved.ok) {
         error(saved.error);
         return BadInput;
     }
-    std::printf("slot M%d %s saved to %s\n", slot, quoted(memory.mString).c_str(), output.c_str());
+    std::fprintf(out(), "slot M%d %s saved to %s\n", slot, quoted(memory.mString).c_str(), output.c_str());
     return Success;
 }
 
@@ -243,14 +243,14 @@ bool refuseDowngrade(const FirmwareDescriptor& current, std::uint8_t version, bo
         return false;
     const std::string versions = firmwareDowngradeText("module", current.version, version);
     if (allowed) {
-        std::fprintf(stderr, "lumeq-cli: note: %s Writing it all the same (--allow-downgrade).\n", versions.c_str());
+        std::fprintf(err(), "lumeq-cli: note: %s Writing it all the same (--allow-downgrade).\n", versions.c_str());
         return false;
     }
     error(versions + " Nothing was written (--allow-downgrade writes it all the same).");
     return true;
 }
 
-// A job's failure on stderr: the program's message with its reason, then every difference found.
+// A job's failure on err(): the program's message with its reason, then every difference found.
 void reportFailure(const ModuleJobResult& result) {
     if (result.differences.empty() || result.firmwareFailed)
         error(result.message + ": " + result.reason);
@@ -262,7 +262,7 @@ void reportFailure(const ModuleJobResult& result) {
 const ModuleJobResult& runJob(Link& link, ModuleJob& job) {
     const ModuleJobResult& result = runModuleJob(*link.stick, job, link.reportLength);
     if (!result.logError.empty())
-        std::fprintf(stderr, "lumeq-cli: warning: this write is not in the log of programmed modules: %s\n",
+        std::fprintf(err(), "lumeq-cli: warning: this write is not in the log of programmed modules: %s\n",
                      result.logError.c_str());
     return result;
 }
@@ -305,7 +305,7 @@ int write(const std::vector<std::string>& args) {
     }
     // The levels go to the module through the curve, as Transfer passes them just before framing.
     if (curve && !correctDC(*image, *curve))
-        std::fprintf(stderr, "lumeq-cli: note: the configuration drives a DALI output: the curve is not applied\n");
+        std::fprintf(err(), "lumeq-cli: note: the configuration drives a DALI output: the curve is not applied\n");
 
     std::optional<Link> link = openStick();
     if (!link)
@@ -339,11 +339,11 @@ int write(const std::vector<std::string>& args) {
         reportFailure(result);
         return BadInput;
     }
-    std::printf("wrote slot M%d %s at address 0x%s", slot, quoted(result.storedName).c_str(),
+    std::fprintf(out(), "wrote slot M%d %s at address 0x%s", slot, quoted(result.storedName).c_str(),
                 hex4(slotAddress(slot)).c_str());
     if (result.firmwareBlocks > 0)
-        std::printf(", firmware 1.%u in %zu blocks", static_cast<unsigned>(firmware->version), result.firmwareBlocks);
-    std::printf(" and the control block; read back: identical\n");
+        std::fprintf(out(), ", firmware 1.%u in %zu blocks", static_cast<unsigned>(firmware->version), result.firmwareBlocks);
+    std::fprintf(out(), " and the control block; read back: identical\n");
     return Success;
 }
 
@@ -367,7 +367,7 @@ int erase(const std::vector<std::string>& args) {
         reportFailure(result);
         return BadInput;
     }
-    std::printf("erased: the module lists no slot and no firmware\n");
+    std::fprintf(out(), "erased: the module lists no slot and no firmware\n");
     return Success;
 }
 

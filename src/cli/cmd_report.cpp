@@ -93,7 +93,7 @@ int report(const std::vector<std::string>& args) {
         error(failure);
         return BadInput;
     }
-    std::printf("%s\n", path.c_str());
+    std::fprintf(out(), "%s\n", path.c_str());
     return Success;
 }
 

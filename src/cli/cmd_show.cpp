@@ -22,20 +22,20 @@ namespace {
 constexpr const char* kUsage = "usage: lumeq-cli show FILE.qcf [--json] [--no-load-check]";
 
 void printText(const std::string& name, const ConfigFile& file, const std::vector<SummarySection>& sections) {
-    std::printf("File:      %s\n", printable(name).c_str());
-    std::printf("Format:    %s\n", file.oldFormat ? "MEM (old format)" : "MMN");
-    std::printf("Info text: \"%s\"\n", printable(file.info).c_str());
+    std::fprintf(out(), "File:      %s\n", printable(name).c_str());
+    std::fprintf(out(), "Format:    %s\n", file.oldFormat ? "MEM (old format)" : "MMN");
+    std::fprintf(out(), "Info text: \"%s\"\n", printable(file.info).c_str());
     const std::string verdict =
         file.crcHolds() ? ", holds" : ", does not hold (computed " + hex4(file.computedCrc) + ")";
-    std::printf("CRC:       %s%s\n", hex4(file.storedCrc).c_str(), verdict.c_str());
+    std::fprintf(out(), "CRC:       %s%s\n", hex4(file.storedCrc).c_str(), verdict.c_str());
     for (const auto& section : sections) {
-        std::printf("\n%s\n", section.title.c_str());
+        std::fprintf(out(), "\n%s\n", section.title.c_str());
         std::size_t width = 0;
         for (const auto& item : section.items) {
             width = std::max(width, item.label.size());
         }
         for (const auto& item : section.items) {
-            std::printf("  %-*s  %s\n", static_cast<int>(width + 1), (item.label + ":").c_str(), item.value.c_str());
+            std::fprintf(out(), "  %-*s  %s\n", static_cast<int>(width + 1), (item.label + ":").c_str(), item.value.c_str());
         }
         if (!section.hasTable || section.table.rows.empty()) {
             continue;
@@ -58,7 +58,7 @@ void printText(const std::string& name, const ConfigFile& file, const std::vecto
             while (!line.empty() && line.back() == ' ') {
                 line.pop_back();
             }
-            std::printf("%s\n", line.c_str());
+            std::fprintf(out(), "%s\n", line.c_str());
         };
         printRow([&](std::size_t c) { return columns[c].label; });
         for (std::size_t r = 0; r < section.table.rows.size(); ++r) {
@@ -97,7 +97,7 @@ void printJson(const std::string& name, const ConfigFile& file, const std::vecto
                                {QStringLiteral("info"), QString::fromStdString(file.info)},
                                {QStringLiteral("crc"), crc},
                                {QStringLiteral("settings"), settings}};
-    std::fputs(QJsonDocument(document).toJson(QJsonDocument::Indented).constData(), stdout);
+    std::fputs(QJsonDocument(document).toJson(QJsonDocument::Indented).constData(), out());
 }
 
 int show(const std::vector<std::string>& args) {

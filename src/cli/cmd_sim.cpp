@@ -270,10 +270,10 @@ int init(const std::vector<std::string>& args) {
         error(saveError);
         return BadInput;
     }
-    std::printf("created %s: %s\n", path.c_str(),
+    std::fprintf(out(), "created %s: %s\n", path.c_str(),
                 stickAlone ? "a stick without a module" : "a stick with a module behind it");
     for (const auto& [slot, source] : sources)
-        std::printf("  M%d from %s\n", slot, source.file.c_str());
+        std::fprintf(out(), "  M%d from %s\n", slot, source.file.c_str());
     return Success;
 }
 
@@ -288,17 +288,17 @@ int show(const std::vector<std::string>& args) {
         return BadInput;
     }
     for (const std::string& warning : loaded.warnings)
-        std::fprintf(stderr, "lumeq-cli: warning: %s: %s\n", printable(path).c_str(), warning.c_str());
+        std::fprintf(err(), "lumeq-cli: warning: %s: %s\n", printable(path).c_str(), warning.c_str());
     const SimState& state = *loaded.state;
 
     const SimStick& stick = state.stick;
     const std::string stickFirmware =
         stick.firmwareVersion == 0xFF ? "not reported" : "1." + std::to_string(stick.firmwareVersion);
-    std::printf("Stick:     %s, device number %02X%02X%02X%02X, firmware %s, reports %d in / %d out\n",
+    std::fprintf(out(), "Stick:     %s, device number %02X%02X%02X%02X, firmware %s, reports %d in / %d out\n",
                 stick.present ? "present" : "absent", stick.deviceNumber[0], stick.deviceNumber[1],
                 stick.deviceNumber[2], stick.deviceNumber[3], stickFirmware.c_str(), stick.inputReportLength,
                 stick.outputReportLength);
-    std::printf("Module:    %s\n", state.module.present ? "present" : "absent (the stick answers by itself)");
+    std::fprintf(out(), "Module:    %s\n", state.module.present ? "present" : "absent (the stick answers by itself)");
     const SimFaults& f = state.faults;
     std::string faults;
     if (f.noAnswer)
@@ -334,41 +334,41 @@ int show(const std::vector<std::string>& args) {
         faults += " ReidentifyMs=" + std::to_string(f.reidentifyMs);
     if (f.stickStoreDiffersByte >= 0)
         faults += " StickStoreDiffersByte=" + std::to_string(f.stickStoreDiffersByte);
-    std::printf("Faults:    %s\n", faults.empty() ? "none" : faults.c_str() + 1);
+    std::fprintf(out(), "Faults:    %s\n", faults.empty() ? "none" : faults.c_str() + 1);
 
     if (!state.module.present) {
         const StickLog log = stickLog(stick.memory);
-        std::printf("\nStick memory:\n");
+        std::fprintf(out(), "\nStick memory:\n");
         for (std::size_t row = 0; row < kSimStickMemorySize; row += 16) {
-            std::printf("  %02zX:", row);
+            std::fprintf(out(), "  %02zX:", row);
             for (std::size_t i = 0; i < 16; ++i)
-                std::printf(" %02X", stick.memory[row + i]);
-            std::printf("\n");
+                std::fprintf(out(), " %02X", stick.memory[row + i]);
+            std::fprintf(out(), "\n");
         }
-        std::printf("Log:       operation %u min, switch count %u, over temperature %u min, max. temperature %u\n",
+        std::fprintf(out(), "Log:       operation %u min, switch count %u, over temperature %u min, max. temperature %u\n",
                     static_cast<unsigned>(log.operationMinutes), static_cast<unsigned>(log.switchCount),
                     static_cast<unsigned>(log.overTemperatureMinutes), static_cast<unsigned>(log.maxTemperature));
         if (stick.receivedFirmwareBytes > 0)
-            std::printf("Firmware received at the last update: %d bytes, CRC %s\n", stick.receivedFirmwareBytes,
+            std::fprintf(out(), "Firmware received at the last update: %d bytes, CRC %s\n", stick.receivedFirmwareBytes,
                         hex4(stick.receivedFirmwareCrc).c_str());
         return Success;
     }
 
     const Block control = controlBlockOf(state);
-    std::printf("\nControl block (module address FF80):\n");
+    std::fprintf(out(), "\nControl block (module address FF80):\n");
     for (std::size_t row = 0; row < kBlockSize; row += 16) {
-        std::printf("  %s:", hex4(static_cast<unsigned>(kControlBlockAddress + row)).c_str());
+        std::fprintf(out(), "  %s:", hex4(static_cast<unsigned>(kControlBlockAddress + row)).c_str());
         for (std::size_t i = 0; i < 16; ++i)
-            std::printf(" %02X", control[row + i]);
-        std::printf("\n");
+            std::fprintf(out(), " %02X", control[row + i]);
+        std::fprintf(out(), "\n");
     }
 
     const ModuleDirectory directory = parseControlBlock(control);
-    std::printf("\nSlots:\n");
+    std::fprintf(out(), "\nSlots:\n");
     for (int n = 1; n <= kSlotCount; ++n) {
         const TMemory& slot = directory.memorySlots[static_cast<std::size_t>(n - 1)];
         if (slot.mEmpty) {
-            std::printf("  M%d  empty\n", n);
+            std::fprintf(out(), "  M%d  empty\n", n);
             continue;
         }
         // mAddress is a multiple of 128 below 64 KiB, so the whole block lies in module memory.
@@ -378,15 +378,15 @@ int show(const std::vector<std::string>& args) {
         const SlotDecodeReport report = decodeSlotRecords(data, slot.mLength, image);
         const std::string crc =
             report.crcMismatches == 0 ? "CRC holds" : std::to_string(report.crcMismatches) + " CRC mismatches";
-        std::printf("  M%d  filled  name %s  length %u  address 0x%s  records %d, %s\n", n,
+        std::fprintf(out(), "  M%d  filled  name %s  length %u  address 0x%s  records %d, %s\n", n,
                     quoted(slot.mString).c_str(), slot.mLength, hex4(slot.mAddress).c_str(), report.records,
                     crc.c_str());
     }
     if (directory.firmware.valid)
-        std::printf("\nFirmware:  version 1.%u, %u bytes from block %u\n", directory.firmware.version,
+        std::fprintf(out(), "\nFirmware:  version 1.%u, %u bytes from block %u\n", directory.firmware.version,
                     directory.firmware.length, directory.firmware.firstBlock);
     else
-        std::printf("\nFirmware:  none recorded\n");
+        std::fprintf(out(), "\nFirmware:  none recorded\n");
     return Success;
 }
 

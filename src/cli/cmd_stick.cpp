@@ -133,16 +133,16 @@ int info(const std::vector<std::string>& args) {
     if (!link)
         return BadInput;
     const StickId& id = link->engine->stickId();
-    std::printf("Stick     device number %s%s%s%s, firmware %s\n", hexByte(id[0]).c_str(), hexByte(id[1]).c_str(),
+    std::fprintf(out(), "Stick     device number %s%s%s%s, firmware %s\n", hexByte(id[0]).c_str(), hexByte(id[1]).c_str(),
                 hexByte(id[2]).c_str(), hexByte(id[3]).c_str(), versionText(*link->engine).c_str());
     if (link->engine->stickFwVersion() >= kLogFirmwareVersion) {
         const StickLog log = stickLog(link->memory);
-        std::printf("Log       operation %u min, switch count %u, over temperature %u min, max. temperature %u "
+        std::fprintf(out(), "Log       operation %u min, switch count %u, over temperature %u min, max. temperature %u "
                     "\u00B0C\n",
                     static_cast<unsigned>(log.operationMinutes), static_cast<unsigned>(log.switchCount),
                     static_cast<unsigned>(log.overTemperatureMinutes), static_cast<unsigned>(log.maxTemperature));
     } else {
-        std::printf("Log       none (the stick's firmware keeps it from version 1.72 on)\n");
+        std::fprintf(out(), "Log       none (the stick's firmware keeps it from version 1.72 on)\n");
     }
     return Success;
 }
@@ -169,7 +169,7 @@ int read(const std::vector<std::string>& args) {
         error(saved.error);
         return BadInput;
     }
-    std::printf("the stick's configuration saved to %s\n", output.c_str());
+    std::fprintf(out(), "the stick's configuration saved to %s\n", output.c_str());
     return Success;
 }
 
@@ -213,7 +213,7 @@ int write(const std::vector<std::string>& args) {
         error(job.message());
         return BadInput;
     }
-    std::printf("wrote the stick's memory (configuration from %s); read back: %s\n", input.c_str(),
+    std::fprintf(out(), "wrote the stick's memory (configuration from %s); read back: %s\n", input.c_str(),
                 job.record().readBack.c_str());
     return Success;
 }
@@ -221,7 +221,7 @@ int write(const std::vector<std::string>& args) {
 // The progress of the update: a bar on a terminal, a line every tenth otherwise.
 class Progress {
 public:
-    explicit Progress(int records) : records_(records), terminal_(::isatty(STDERR_FILENO) != 0) {}
+    explicit Progress(int records) : records_(records), terminal_(::isatty(::fileno(err())) != 0) {}
 
     void show(int sent) {
         if (records_ <= 0)
@@ -229,22 +229,22 @@ public:
         if (terminal_) {
             constexpr int kWidth = 40;
             const int filled = sent * kWidth / records_;
-            std::fprintf(stderr, "\r[%s%s] %d/%d records", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+            std::fprintf(err(), "\r[%s%s] %d/%d records", std::string(static_cast<std::size_t>(filled), '#').c_str(),
                          std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(), sent, records_);
             if (sent == records_)
-                std::fputc('\n', stderr);
-            std::fflush(stderr);
+                std::fputc('\n', err());
+            std::fflush(err());
             return;
         }
         const int tenth = sent * 10 / records_;
         if (tenth > shownTenth_) {
             shownTenth_ = tenth;
-            std::fprintf(stderr, "firmware: %d of %d records sent\n", sent, records_);
+            std::fprintf(err(), "firmware: %d of %d records sent\n", sent, records_);
         }
     }
     void stop() {
         if (terminal_)
-            std::fputc('\n', stderr);
+            std::fputc('\n', err());
     }
 
 private:
@@ -320,7 +320,7 @@ int updateFirmware(const std::vector<std::string>& args) {
         error(job.message());
         return BadInput;
     }
-    std::printf("firmware 1.%u (%u bytes, %zu records) sent from %s; the stick was reset\n",
+    std::fprintf(out(), "firmware 1.%u (%u bytes, %zu records) sent from %s; the stick was reset\n",
                 static_cast<unsigned>(container.version), static_cast<unsigned>(container.length),
                 firmwareRecordCount(container.length), source.c_str());
     return Success;

@@ -4,6 +4,7 @@
 
 #include "files/configfile.h"
 
+#include <cstdio>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -27,7 +28,16 @@ struct Command {
 const std::vector<Command>& commands();
 bool registerCommand(const Command& command);
 
-// Prints "lumeq-cli: <message>" to stderr.
+// Where the commands write: standard output and standard error, or the streams runCommandLine was given.
+std::FILE* out();
+std::FILE* err();
+
+// The whole command line after the program's name (`lumeq-cli check x.qcf` gives {"check", "x.qcf"}), each
+// argument byte for byte as the file system has it; its output goes to `output`, its messages to `errors`.
+// Returns the exit code. What main() runs, and what tests run in process.
+int runCommandLine(const std::vector<std::string>& arguments, std::FILE* output, std::FILE* errors);
+
+// Prints "lumeq-cli: <message>" to err().
 void error(const std::string& message);
 
 // Runs the subcommand named by args[0] ("module read ...") with the arguments after it.
@@ -39,7 +49,7 @@ struct Subcommand {
 int runSubcommand(const std::vector<std::string>& args, std::initializer_list<Subcommand> subcommands,
                   const char* command, const char* usage, const char* help);
 
-// Prints the usage line(s) and the help text below them to stdout.
+// Prints the usage line(s) and the help text below them to out().
 void printHelp(const char* usage, const char* help);
 
 // The text with control characters written as \xNN, so that an odd name cannot upset a terminal.
