@@ -157,14 +157,19 @@ public:
     void interrupt(const std::string& why) override {
         if (done_)
             return;
-        result_.message.clear();
-        result_.reason = why;
-        result_.record.outcome = ProgrammedOutcome::Interrupted;
-        result_.record.reason = why;
-        finishLogged();
+        endInterrupted({}, why, {});
     }
 
 protected:
+    // Ends the job as cut short from outside, logged "interrupted: `reason`".
+    void endInterrupted(std::string message, const std::string& reason, std::string advice) {
+        result_.message = std::move(message);
+        result_.reason = reason;
+        result_.advice = std::move(advice);
+        result_.record.outcome = ProgrammedOutcome::Interrupted;
+        result_.record.reason = reason;
+        finishLogged();
+    }
     // Reports to write next; `ignoreOneRead`: one read is taken and ignored after the first of them (the
     // write block request).
     void queue(std::vector<Bytes> reports, bool ignoreOneRead, int awaitMs) {
@@ -416,12 +421,8 @@ private:
             readBackFailed("the stick is gone");
             return;
         }
-        result_.message = std::string(kUsbErrorMessage);
-        result_.reason = "the stick was unplugged during the write";
-        result_.advice = "Plug the stick in again and try Transfer again.";
-        result_.record.outcome = ProgrammedOutcome::Interrupted;
-        result_.record.reason = result_.reason;
-        finishLogged();
+        endInterrupted(std::string(kUsbErrorMessage), "the stick was unplugged during the write",
+                       "Plug the stick in again and try Transfer again.");
     }
 
     TransferPlan plan_;
@@ -497,12 +498,8 @@ private:
     }
 
     void endLost() override {
-        result_.message = std::string(kUsbErrorMessage);
-        result_.reason = "the stick was unplugged during the erase";
-        result_.advice = "Plug the stick in again and look at the module's slots.";
-        result_.record.outcome = ProgrammedOutcome::Interrupted;
-        result_.record.reason = result_.reason;
-        finishLogged();
+        endInterrupted(std::string(kUsbErrorMessage), "the stick was unplugged during the erase",
+                       "Plug the stick in again and look at the module's slots.");
     }
 
     std::optional<ReadBack> readBack_;

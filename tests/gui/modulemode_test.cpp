@@ -419,10 +419,7 @@ private slots:
         QFETCH(QString, curve);
         QFETCH(QString, outcome);
         Rig rig;
-        const QString logPath = rig.dir.filePath("log/programmed.log");
-        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
-        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
-        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        const QString logPath = rig.ownLog("log/programmed.log");
         rig.writeCurve("a_linear.dc");
         rig.writeCurve("b_half.dc", 2);
         SimState state = moduleWithTwoSlots();
@@ -476,10 +473,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, detail);
         Rig rig;
-        const QString logPath = rig.dir.filePath("programmed.log");
-        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
-        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
-        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        const QString logPath = rig.ownLog();
         rig.writeCurve("a_half.dc", 2);
         SimState state = moduleWithTwoSlots();
         const QStringList setting = fault.split('=');

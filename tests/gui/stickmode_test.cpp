@@ -419,10 +419,7 @@ private slots:
     // and cut short by the stick being pulled out.
     void writesAreLogged() {
         Rig rig;
-        const QString logPath = rig.dir.filePath("programmed.log");
-        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
-        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
-        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        const QString logPath = rig.ownLog();
         SimState state = stickWithConfiguration(73);
         state.faults.refuseWrites = 6;
         rig.save(state);
@@ -561,10 +558,7 @@ private slots:
     // read-back reads the stick again, does not bring it back); Update FW asks the same way.
     void olderFirmwareIsOfferedWithNoAsTheDefault() {
         Rig rig;
-        const QString logPath = rig.dir.filePath("programmed.log");
-        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
-        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
-        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        const QString logPath = rig.ownLog();
         const lumeq::FirmwareContainer firmware = *builtIn();
         const int newer = firmware.version + 22;
         rig.save(stickWithConfiguration(static_cast<std::uint8_t>(newer)));
@@ -639,10 +633,7 @@ private slots:
     // difference as its detail line, and the log records it.
     void transferWhoseReadBackDiffersSaysSo() {
         Rig rig;
-        const QString logPath = rig.dir.filePath("programmed.log");
-        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
-        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
-        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        const QString logPath = rig.ownLog();
         SimState state = stickWithConfiguration(73);
         state.faults.stickStoreDiffersByte = 200;
         rig.save(state);
@@ -666,10 +657,7 @@ private slots:
     // with the message, and the log says the memory was not read back.
     void transferWithoutARestartIsNotReadBack() {
         Rig rig;
-        const QString logPath = rig.dir.filePath("programmed.log");
-        const QByteArray previousLog = qgetenv("LUMEQ_LOG_FILE");
-        qputenv("LUMEQ_LOG_FILE", logPath.toLocal8Bit());
-        const auto restoreLog = qScopeGuard([&previousLog] { qputenv("LUMEQ_LOG_FILE", previousLog); });
+        const QString logPath = rig.ownLog();
         rig.save(stickWithConfiguration(73));
         rig.start({"-skipFW"});
         rig.waitForReady();

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
+
 struct WindowRun {
     FakeStick::State stick;
     ScriptedDialogs::Script dialogs;
@@ -22,7 +24,20 @@ struct WindowRun {
     std::unique_ptr<lumeq::MainWindow> window;
     QList<QStringList> restarts; // arguments of every self-restart asked for
 
-    ~WindowRun() { qunsetenv("LUMEQ_SIMULATOR"); }
+    ~WindowRun() {
+        qunsetenv("LUMEQ_SIMULATOR");
+        if (previousLog_)
+            qputenv("LUMEQ_LOG_FILE", *previousLog_);
+    }
+
+    // Writes of this run go to a log of programmed modules in its own folder (until the run ends); the path.
+    QString ownLog(const QString& name = QStringLiteral("programmed.log")) {
+        if (!previousLog_)
+            previousLog_ = qgetenv("LUMEQ_LOG_FILE");
+        const QString path = dir.filePath(name);
+        qputenv("LUMEQ_LOG_FILE", path.toLocal8Bit());
+        return path;
+    }
 
     // Start-up waits of a few milliseconds: a block arrives within the passes as Timer1 (50 ms) collects it.
     static lumeq::MainWindow::Timing fastTiming() {
@@ -92,6 +107,8 @@ struct WindowRun {
     }
 
 private:
+    std::optional<QByteArray> previousLog_; // LUMEQ_LOG_FILE before ownLog()
+
     void setUp(std::unique_ptr<lumeq::StickAccess> access, const QStringList& parameters,
                const lumeq::MainWindow::Timing& timing) {
         window = std::make_unique<lumeq::MainWindow>(std::move(access), dir.path() + "/", parameters);
